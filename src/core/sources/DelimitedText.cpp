@@ -1,0 +1,157 @@
+#include "sources/DelimitedText.h"
+
+#include <charconv>
+#include <cstdint>
+
+namespace vantrel {
+
+namespace {
+
+char AsciiLower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool MatchesAt(std::string_view text, std::size_t pos, std::string_view delimiter) {
+    for (std::size_t k = 0; k < delimiter.size(); ++k) {
+        if (AsciiLower(text[pos + k]) != AsciiLower(delimiter[k])) return false;
+    }
+    return true;
+}
+
+void AppendProtected(std::string& out, std::string_view part) {
+    for (char c : part) {
+        if (c == ',') {
+            out.append(kCommaMarker);
+        } else if (c != '"') {
+            out.push_back(c);
+        }
+    }
+}
+
+void AppendWithoutQuotes(std::string& out, std::string_view part) {
+    for (char c : part) {
+        if (c != '"') out.push_back(c);
+    }
+}
+
+std::string_view TrimBlanks(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
+        s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
+        s.remove_suffix(1);
+    return s;
+}
+
+bool ToRowNumber(std::string_view s, int64_t& value) {
+    s = TrimBlanks(s);
+    if (!s.empty() && s.front() == '+') s.remove_prefix(1);
+    if (s.empty()) return false;
+    const auto [ptr, ec] = std::from_chars(s.data(), s.data() + s.size(), value);
+    return ec == std::errc{} && ptr == s.data() + s.size();
+}
+
+}  // namespace
+
+std::string FoldQuotes(std::string_view input) {
+    if (input.empty()) return {};
+    std::string line;
+    line.reserve(input.size());
+    for (std::size_t i = 0; i < input.size(); ++i) {
+        if (input[i] == '\r') {
+            line.push_back('\n');
+            if (i + 1 < input.size() && input[i + 1] == '\n') ++i;
+        } else {
+            line.push_back(input[i]);
+        }
+    }
+    const std::size_t lastQuote = line.rfind('"');
+    if (lastQuote == std::string::npos) return line;
+
+    // Between the k-th and (k+1)-th quote the text is inside quotes when k is odd; commas there
+    // are protected. Everything after the last quote, even an unterminated quote's tail, is not.
+    std::string out;
+    out.reserve(line.size() + line.size() / 8);
+    std::size_t segmentStart = 0;
+    bool inside = false;
+    for (std::size_t i = 0; i <= lastQuote; ++i) {
+        if (line[i] != '"') continue;
+        const std::string_view segment(line.data() + segmentStart, i - segmentStart);
+        if (inside) {
+            AppendProtected(out, segment);
+        } else {
+            AppendWithoutQuotes(out, segment);
+        }
+        inside = !inside;
+        segmentStart = i + 1;
+    }
+    AppendWithoutQuotes(out, std::string_view(line).substr(lastQuote + 1));
+    return out;
+}
+
+std::string RestorePiece(std::string_view piece) {
+    std::string out;
+    out.reserve(piece.size());
+    std::size_t pos = 0;
+    for (;;) {
+        const std::size_t hit = piece.find(kCommaMarker, pos);
+        if (hit == std::string_view::npos) break;
+        out.append(piece.substr(pos, hit - pos));
+        out.push_back(',');
+        pos = hit + kCommaMarker.size();
+    }
+    out.append(piece.substr(pos));
+    return out;
+}
+
+std::vector<std::string> SplitFoldedLine(std::string_view folded, std::string_view delimiter) {
+    std::vector<std::string> pieces;
+    if (folded.empty()) return pieces;
+    if (delimiter.empty()) {
+        pieces.push_back(RestorePiece(folded));
+        return pieces;
+    }
+    std::size_t start = 0;
+    std::size_t i = 0;
+    while (i + delimiter.size() <= folded.size()) {
+        if (MatchesAt(folded, i, delimiter)) {
+            pieces.push_back(RestorePiece(folded.substr(start, i - start)));
+            i += delimiter.size();
+            start = i;
+        } else {
+            ++i;
+        }
+    }
+    pieces.push_back(RestorePiece(folded.substr(start)));
+    return pieces;
+}
+
+std::vector<std::string> SplitLine(std::string_view line, std::string_view delimiter) {
+    return SplitFoldedLine(FoldQuotes(line), delimiter);
+}
+
+std::vector<int32_t> ParseSkipRows(std::string_view text) {
+    std::vector<int32_t> rows;
+    std::size_t pos = 0;
+    while (pos <= text.size() && rows.size() < kMaxSkipRows) {
+        std::size_t comma = text.find(',', pos);
+        if (comma == std::string_view::npos) comma = text.size();
+        const std::string_view entry = text.substr(pos, comma - pos);
+        pos = comma + 1;
+        if (TrimBlanks(entry).empty()) continue;
+
+        const std::size_t firstDash = entry.find('-');
+        const std::size_t lastDash = entry.rfind('-');
+        const std::string_view startText = entry.substr(0, firstDash);
+        const std::string_view endText =
+            lastDash == std::string_view::npos ? entry : entry.substr(lastDash + 1);
+        int64_t first = 0, last = 0;
+        if (!ToRowNumber(startText, first) || !ToRowNumber(endText, last)) continue;
+        for (int64_t n = first; n <= last && rows.size() < kMaxSkipRows; ++n) {
+            if (n < INT32_MIN || n > INT32_MAX) break;
+            rows.push_back(static_cast<int32_t>(n));
+        }
+    }
+    return rows;
+}
+
+}  // namespace vantrel

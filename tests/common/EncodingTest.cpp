@@ -1,0 +1,72 @@
+#include "common/Encoding.h"
+
+#include <gtest/gtest.h>
+
+namespace vantrel {
+namespace {
+
+TEST(Encoding, Cp932RoundTripsIncludingWindowsExtensions) {
+    const std::string text = "髙橋①～\\~ｶﾀｶﾅ 商品コード";
+    std::string cp932;
+    ASSERT_TRUE(Utf8ToCp932(text, cp932));
+    EXPECT_EQ(cp932.substr(0, 2), "\xFB\xFC") << "髙 is an IBM extension kanji";
+    EXPECT_EQ(Cp932ToUtf8(cp932), text);
+    EXPECT_FALSE(Utf8ToCp932("😀", cp932));
+    EXPECT_FALSE(Utf8ToCp932("\xC3", cp932)) << "broken UTF-8 is not converted";
+}
+
+TEST(Encoding, InvalidSequencesBecomeReplacementCharactersAndAreLocated) {
+    std::string out;
+    std::size_t at = 99;
+    TextDecoder cp932(TextEncoding::Cp932);
+    // 0x85 0x40 is unassigned, 0xFF is never a CP932 byte; ASCII after them is kept.
+    EXPECT_EQ(cp932.Decode("ab\x85\x40"
+                           "c\xFF"
+                           "d",
+                           out, true, &at),
+              2u);
+    EXPECT_EQ(out,
+              "ab\xEF\xBF\xBD"
+              "c\xEF\xBF\xBD"
+              "d");
+    EXPECT_EQ(at, 2u);
+
+    out.clear();
+    TextDecoder utf8(TextEncoding::Utf8);
+    EXPECT_EQ(utf8.Decode("x\xC0\xAFy\xED\xA0\x80", out, true), 5u) << "overlong and surrogate";
+    EXPECT_EQ(out.substr(0, 1), "x");
+    EXPECT_TRUE(IsValidUtf8(out));
+}
+
+TEST(Encoding, SequencesCutBetweenPiecesAreJoined) {
+    const std::string sjis = "\x82\xa0\x82\xa2";  // あい
+    const std::string utf8 = "あい";
+    const std::string utf16le("\x42\x30\x44\x30\x3D\xD8\x00\xDE", 8);  // あい😀
+    for (std::size_t cut = 0; cut <= 4; ++cut) {
+        std::string out;
+        TextDecoder d(TextEncoding::Cp932);
+        EXPECT_EQ(d.Decode(sjis.substr(0, cut), out, false) + d.Decode(sjis.substr(cut), out, true),
+                  0u);
+        EXPECT_EQ(out, "あい");
+    }
+    for (std::size_t cut = 0; cut <= utf8.size(); ++cut) {
+        std::string out;
+        TextDecoder d(TextEncoding::Utf8);
+        d.Decode(utf8.substr(0, cut), out, false);
+        d.Decode(utf8.substr(cut), out, true);
+        EXPECT_EQ(out, utf8);
+    }
+    for (std::size_t cut = 0; cut <= utf16le.size(); ++cut) {
+        std::string out;
+        TextDecoder d(TextEncoding::Utf16LE);
+        d.Decode(utf16le.substr(0, cut), out, false);
+        d.Decode(utf16le.substr(cut), out, true);
+        EXPECT_EQ(out, "あい😀") << cut;
+    }
+    std::string out;
+    TextDecoder d(TextEncoding::Cp932);
+    EXPECT_EQ(d.Decode("a\x82", out, true), 1u) << "a lead byte at the very end is invalid";
+}
+
+}  // namespace
+}  // namespace vantrel

@@ -1,0 +1,320 @@
+#include "model/DefinitionFile.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+
+#include "TestSupport.h"
+#include "common/Encoding.h"
+
+namespace vantrel {
+namespace {
+
+using test::ReadBytes;
+using test::TempDir;
+using test::WriteBytes;
+
+// The example of the format description: version 2.0.5, room for 3 pairs and 12 positions, one
+// pair with two field pairs, no backup.
+ImportDefinition ExampleDefinition() {
+    ImportDefinition def;
+    def.OutputPath = "C:\\data\\out.mdb";
+    def.InputPath = "C:\\data\\in.csv";
+    def.Allocate(3, 12);
+    def.TableCount = 1;
+    TableSetting& s = def.Table(1);
+    s.FieldSlot = 1;
+    s.OutTable = "Customers";
+    s.InTable = "in.csv";
+    s.HeaderAsData = 0;
+    s.SkipRows = "2-4";
+    s.WriteMode = WriteMode::Append;
+    s.HeaderRow = 1;
+    s.Delimiter = ",";
+    def.FieldPairs(1, 1) = FieldPair{"id", "ID"};
+    def.FieldPairs(1, 2) = FieldPair{"name", "Name"};
+    return def;
+}
+
+std::string Blanks(std::size_t n) {
+    return std::string(n, ' ');
+}
+
+TEST(DefinitionFile, ExampleIsWrittenByteForByte) {
+    TempDir dir;
+    ImportDefinition def = ExampleDefinition();
+    def.Modified = true;
+    ErrorLog log;
+    ASSERT_TRUE(SaveDefinitionFile(dir.File("a.imp"), def, 205, log));
+
+    const std::string expected = "205,\"" + Blanks(47) +
+                                 "# バージョン\"\r\n"
+                                 "\"C:\\data\\out.mdb\",\"# 出力ファイルパス\"\r\n"
+                                 "\"C:\\data\\in.csv\",\"# 入力ファイルパス\"\r\n"
+                                 "3,\"" +
+                                 Blanks(49) +
+                                 "# テーブル最大数\"\r\n"
+                                 "1,\"" +
+                                 Blanks(49) +
+                                 "# テーブル数\"\r\n"
+                                 "12,\"" +
+                                 Blanks(48) +
+                                 "# フィールド最大数\"\r\n"
+                                 "#FALSE#,\"" +
+                                 Blanks(42) +
+                                 "# バックアップを取る\"\r\n"
+                                 "1,\"Customers\",\"in.csv\",2,0,\"2-4\",1,1,\",\"\r\n"
+                                 "\"ID\",\"id\"\r\n"
+                                 "\"Name\",\"name\"\r\n";
+    const std::string bytes = ReadBytes(dir.File("a.imp"));
+    EXPECT_EQ(Cp932ToUtf8(bytes), expected);
+    // Written in CP932: the label "# バージョン" is Shift-JIS, not UTF-8.
+    EXPECT_NE(bytes.find("\x83\x6f\x81\x5b\x83\x57\x83\x87\x83\x93"), std::string::npos);
+    EXPECT_EQ(bytes.find(kUtf8Bom), std::string::npos);
+    EXPECT_EQ(def.FileVersion, 205);
+    EXPECT_EQ(def.Table(1).FieldCount, 2);
+    EXPECT_FALSE(def.Modified);
+    EXPECT_TRUE(log.Empty());
+
+    def.BackupFlag = true;
+    EXPECT_NE(
+        FormatDefinitionText(def).find("#TRUE#,\"" + Blanks(44) + "# バックアップを取る\"\r\n"),
+        std::string::npos);
+}
+
+TEST(DefinitionFile, RoundTripKeepsCommasEmptyTextsAndJapaneseNames) {
+    TempDir dir;
+    ImportDefinition def;
+    def.OutputPath = "C:\\売上,2024\\出力.mdb";
+    def.InputPath = "";
+    def.BackupFlag = true;
+    def.Allocate(4, 5);
+    def.TableCount = 3;
+    def.Table(1) = TableSetting{1, 0, "商品マスタ", "", "2-4,6", 1, WriteMode::Update, 0, "\t"};
+    def.Table(2) = TableSetting{2, 0, "顧客,一覧", "Sheet1$", "", 0, WriteMode::New, 3, ","};
+    def.Table(3) = TableSetting{3, 7, "空", "empty.csv", "", 0, WriteMode::Append, 1, ";"};
+    def.FieldPairs(1, 1) = FieldPair{"", "商品コード"};  // declared but not fed
+    def.FieldPairs(1, 2) = FieldPair{"品名,旧", "商品名"};
+    def.FieldPairs(2, 1) = FieldPair{"F1", "ｺｰﾄﾞ"};        // half-width kana
+    def.FieldPairs(2, 3) = FieldPair{"stray", "ignored"};  // after a gap
+    ErrorLog log;
+    ASSERT_TRUE(SaveDefinitionFile(dir.File("r.imp"), def, 205, log));
+    EXPECT_EQ(def.Table(3).FieldCount, 0) << "a pair without field pairs has FieldCount 0";
+
+    ImportDefinition back;
+    ASSERT_TRUE(ReadDefinitionFile(dir.File("r.imp"), back, log)) << log.Text();
+    EXPECT_EQ(back.FileVersion, 205);
+    EXPECT_EQ(back.OutputPath, def.OutputPath);
+    EXPECT_EQ(back.InputPath, "");
+    EXPECT_TRUE(back.BackupFlag);
+    EXPECT_EQ(back.TableMax, 4);
+    EXPECT_EQ(back.FieldMax, 5);
+    ASSERT_EQ(back.TableCount, 3);
+    EXPECT_EQ(back.Table(1), def.Table(1));
+    EXPECT_EQ(back.Table(2).OutTable, "顧客,一覧");
+    EXPECT_EQ(back.Table(2).FieldCount, 2);
+    EXPECT_EQ(back.Table(3), def.Table(3));
+    EXPECT_EQ(back.FieldPairs(1, 1), (FieldPair{"", "商品コード"}));
+    EXPECT_EQ(back.FieldPairs(1, 2), (FieldPair{"品名,旧", "商品名"}));
+    EXPECT_EQ(back.FieldPairs(2, 1), (FieldPair{"F1", "ｺｰﾄﾞ"}));
+    // Mappings have no gaps; given one, the count of filled positions decides how many of the
+    // first positions are written.
+    EXPECT_EQ(back.FieldPairs(2, 2), (FieldPair{}));
+    EXPECT_EQ(back.FieldPairs(2, 3), (FieldPair{}));
+    EXPECT_EQ(back.Table(0), TableSetting{});
+    EXPECT_TRUE(log.Empty());
+}
+
+TEST(DefinitionFile, EmptyDefinitionIsSevenLines) {
+    TempDir dir;
+    ImportDefinition def;
+    ErrorLog log;
+    ASSERT_TRUE(SaveDefinitionFile(dir.File("e.imp"), def, 205, log));
+    const std::string text = Cp932ToUtf8(ReadBytes(dir.File("e.imp")));
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 7);
+    ImportDefinition back;
+    back.Allocate(2, 2);
+    back.TableCount = 2;
+    ASSERT_TRUE(ReadDefinitionFile(dir.File("e.imp"), back, log));
+    EXPECT_EQ(back.TableCount, 0);
+    EXPECT_EQ(back.TableMax, 0);
+    EXPECT_EQ(back.Tables.size(), 1u);
+}
+
+TEST(DefinitionFile, TextWithoutCp932FormIsWrittenAsUtf8WithBom) {
+    TempDir dir;
+    ImportDefinition def = ExampleDefinition();
+    def.InputPath = "/home/user/😀データ/in.csv";
+    def.FieldPairs(1, 2).InField = "𠮷野家";  // outside JIS X 0208
+    ErrorLog log;
+    ASSERT_TRUE(SaveDefinitionFile(dir.File("u.imp"), def, 205, log));
+    const std::string bytes = ReadBytes(dir.File("u.imp"));
+    ASSERT_EQ(bytes.substr(0, 3), std::string(kUtf8Bom));
+    ImportDefinition back;
+    ASSERT_TRUE(ReadDefinitionFile(dir.File("u.imp"), back, log));
+    EXPECT_EQ(back.InputPath, def.InputPath);
+    EXPECT_EQ(back.FieldPairs(1, 2).InField, "𠮷野家");
+    EXPECT_EQ(back.FieldPairs(1, 1).OutField, "ID");
+}
+
+TEST(DefinitionFile, FailedSaveKeepsTheOldFileAndReportsIt) {
+    TempDir dir;
+    ImportDefinition def = ExampleDefinition();
+    ErrorLog log;
+    const std::string target = dir.File("keep.imp");
+    ASSERT_TRUE(SaveDefinitionFile(target, def, 205, log));
+    ::chmod(target.c_str(), 0640);
+    const std::string before = ReadBytes(target);
+
+    // A save over an existing file replaces it whole and keeps its permissions.
+    def.Table(1).OutTable = "Other";
+    ASSERT_TRUE(SaveDefinitionFile(target, def, 205, log));
+    struct stat st {};
+    ASSERT_EQ(::stat(target.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+    EXPECT_NE(ReadBytes(target), before);
+
+    // A target that cannot be replaced (a folder stands there): nothing is damaged, the
+    // definition stays modified and the failure is logged.
+    const std::string blocked = dir.File("blocked.imp");
+    std::filesystem::create_directory(blocked);
+    def.Modified = true;
+    EXPECT_FALSE(SaveDefinitionFile(blocked, def, 205, log));
+    EXPECT_TRUE(def.Modified);
+    ASSERT_EQ(log.ErrorCount(), 1);
+    EXPECT_NE(log.Line(1).find("保存できませんでした"), std::string::npos);
+    EXPECT_TRUE(std::filesystem::is_directory(blocked));
+    // No temporary file is left behind.
+    int files = 0;
+    for (const auto& e : std::filesystem::directory_iterator(dir.Path())) {
+        (void)e;
+        ++files;
+    }
+    EXPECT_EQ(files, 2);
+}
+
+// Writes `text` as CP932 and reads it back.
+struct ReadResult {
+    bool ok;
+    ImportDefinition def;
+    ErrorLog log;
+};
+
+ReadResult ReadText(const std::string& text) {
+    TempDir dir;
+    std::string bytes;
+    EXPECT_TRUE(Utf8ToCp932(text, bytes));
+    WriteBytes(dir.File("t.imp"), bytes);
+    ReadResult r;
+    r.ok = ReadDefinitionFile(dir.File("t.imp"), r.def, r.log);
+    return r;
+}
+
+std::string Header(int tableMax, int tableCount, int fieldMax,
+                   const std::string& backup = "#FALSE#") {
+    return "205,\"x\"\r\n\"out.mdb\",\"x\"\r\n\"in.csv\",\"x\"\r\n" + std::to_string(tableMax) +
+           ",\"x\"\r\n" + std::to_string(tableCount) + ",\"x\"\r\n" + std::to_string(fieldMax) +
+           ",\"x\"\r\n" + backup + ",\"x\"\r\n";
+}
+
+TEST(DefinitionFile, ReaderFailuresAreLoggedWithTheirNumbers) {
+    {  // missing file
+        ImportDefinition def;
+        ErrorLog log;
+        EXPECT_FALSE(ReadDefinitionFile("/nonexistent/folder/x.imp", def, log));
+        ASSERT_EQ(log.ErrorCount(), 1);
+        EXPECT_NE(log.Line(1).find("(53)"), std::string::npos) << log.Line(1);
+        EXPECT_FALSE(log.Pending.IsSet());
+    }
+    {  // the file ends inside the header: what was read stays
+        ReadResult r = ReadText("205,\"x\"\r\n\"out.mdb\",\"x\"\r\n\"in");
+        EXPECT_FALSE(r.ok);
+        EXPECT_EQ(r.def.OutputPath, "out.mdb");
+        EXPECT_EQ(r.def.InputPath, "in");
+        ASSERT_EQ(r.log.ErrorCount(), 1);
+        EXPECT_EQ(r.log.Line(1), "ファイルにこれ以上データがありません。 (62)");
+    }
+    {  // a number with the wrong form
+        ReadResult r = ReadText("2x5,\"x\"\r\n");
+        EXPECT_FALSE(r.ok);
+        EXPECT_EQ(r.log.Line(1), "型が一致しません。 (13)");
+    }
+    {  // a Boolean with the wrong form
+        ReadResult r = ReadText(Header(1, 0, 1, "TRUE"));
+        EXPECT_FALSE(r.ok);
+        EXPECT_EQ(r.log.Line(1), "型が一致しません。 (13)");
+    }
+    {  // four pairs announced, three slots: the third pair is read, then the index error
+        std::string text = Header(3, 4, 2);
+        for (int t = 1; t <= 4; ++t) {
+            const std::string n = std::to_string(t);
+            text += n + ",\"T" + n + "\",\"I" + n + "\",1,0,\"\",0,1,\",\"\r\n\"F" + n + "\",\"G" +
+                    n + "\"\r\n";
+        }
+        ReadResult r = ReadText(text);
+        EXPECT_FALSE(r.ok);
+        ASSERT_EQ(r.log.ErrorCount(), 1);
+        EXPECT_EQ(r.log.Line(1), "インデックスが有効範囲にありません。 (9)");
+        EXPECT_EQ(r.def.Table(3).OutTable, "T3");
+        EXPECT_EQ(r.def.FieldPairs(3, 1), (FieldPair{"G3", "F3"}));
+        EXPECT_EQ(r.def.TableCount, 3) << "the count never points past the slots";
+    }
+    {  // a pair with more field lines than positions
+        std::string text =
+            Header(1, 1, 1) + "1,\"T\",\"I\",2,0,\"\",0,1,\",\"\r\n\"A\",\"a\"\r\n\"B\",\"b\"\r\n";
+        ReadResult r = ReadText(text);
+        EXPECT_FALSE(r.ok);
+        EXPECT_EQ(r.log.Line(1), "インデックスが有効範囲にありません。 (9)");
+        EXPECT_EQ(r.def.FieldPairs(1, 1).OutField, "A");
+        EXPECT_EQ(r.def.Table(1).FieldCount, 1);
+    }
+}
+
+TEST(DefinitionFile, AbsurdSizesStopTheReadingWithoutExhaustingMemory) {
+    for (const auto& [tableMax, tableCount, fieldMax] :
+         {std::tuple{2000000000, 1, 2000000000}, std::tuple{100000, 1, 1000}, std::tuple{-3, 0, 5},
+          std::tuple{3, -1, 5}, std::tuple{3, 1, -7}}) {
+        ReadResult r = ReadText(Header(tableMax, tableCount, fieldMax));
+        EXPECT_FALSE(r.ok);
+        ASSERT_EQ(r.log.ErrorCount(), 1);
+        EXPECT_NE(r.log.Line(1).find("(7)"), std::string::npos) << r.log.Line(1);
+        EXPECT_EQ(r.def.TableCount, 0);
+        EXPECT_EQ(r.def.Tables.size(), 1u);
+    }
+    // A large but sane definition still reads.
+    ReadResult ok = ReadText(Header(1000, 0, 900));
+    EXPECT_TRUE(ok.ok) << ok.log.Text();
+    EXPECT_EQ(ok.def.FieldPairs.FieldBound(), 900);
+}
+
+TEST(DefinitionFile, ValueTokenizerFollowsTheFileNotTheLines) {
+    // Blanks before values are skipped, values may wrap over lines, quoted values keep commas,
+    // and whatever follows a closing quote up to the separator is dropped.
+    ReadResult r = ReadText(
+        "  205 "
+        ",\"v\"\r\n\"a,b\"junk,\"l\"\r\n\"\",\"l\"\r\n2\r\n\"l\"\r\n1,\"l\",3,\"l\",#TRUE#,"
+        "\"l\"\r\n"
+        "1,\"O\",\"\",1,1,\"2-3\",2,0,\"\t\"\r\n\"X\",\"\"\r\n");
+    ASSERT_TRUE(r.ok) << r.log.Text();
+    EXPECT_EQ(r.def.FileVersion, 205);
+    EXPECT_EQ(r.def.OutputPath, "a,b");
+    EXPECT_EQ(r.def.InputPath, "");
+    EXPECT_TRUE(r.def.BackupFlag);
+    EXPECT_EQ(r.def.Table(1), (TableSetting{1, 1, "O", "", "2-3", 1, WriteMode::Update, 0, "\t"}));
+    EXPECT_EQ(r.def.FieldPairs(1, 1), (FieldPair{"", "X"}));
+}
+
+TEST(DefinitionFile, InvalidCp932BytesBecomeReplacementCharacters) {
+    TempDir dir;
+    WriteBytes(dir.File("b.imp"),
+               "205,\"x\"\r\n\"\x82\xa0\x85\x40\",\"x\"\r\n\"in\",\"x\"\r\n0,\"x\"\r\n0,\"x\"\r\n0,"
+               "\"x\"\r\n#FALSE#,\"x\"\r\n");
+    ImportDefinition def;
+    ErrorLog log;
+    ASSERT_TRUE(ReadDefinitionFile(dir.File("b.imp"), def, log));
+    EXPECT_EQ(def.OutputPath, "あ\xEF\xBF\xBD");
+}
+
+}  // namespace
+}  // namespace vantrel
