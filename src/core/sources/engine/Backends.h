@@ -1,0 +1,22 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "common/ErrorState.h"
+#include "sources/engine/Engine.h"
+
+// Entry points of the engine's backends; only Engine uses them. Each opens an existing file
+// whose format has already been recognised, sets the pending error and returns null on failure.
+namespace vantrel::backends {
+
+std::unique_ptr<Database> OpenSqlite(const std::string& path, bool readOnly, ErrorState& error);
+std::unique_ptr<Database> CreateSqlite(const std::string& path, ErrorState& error);
+
+// Access databases, read through libmdb.
+std::unique_ptr<Database> OpenAccess(const std::string& path, ErrorState& error);
+
+// Excel 97-2003 workbooks, read through FreeXL: every sheet a table named sheet + "$".
+std::unique_ptr<Database> OpenExcel(const std::string& path, ErrorState& error);
+
+}  // namespace vantrel::backends
