@@ -7,6 +7,7 @@
 #include <mdbtools.h>
 #include <sys/stat.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -258,6 +259,9 @@ FieldInfo DescribeColumn(MdbHandle* mdb, MdbColumn* col) {
         case FieldType::Decimal:
             f.Size = 17;
             break;
+        case FieldType::Date:
+            f.Size = 8;  // extended and calculated dates store more, but hold the same values
+            break;
         default:
             f.Size = col->col_size > 0 ? col->col_size : (f.Type == FieldType::Boolean ? 1 : 0);
             break;
@@ -266,6 +270,14 @@ FieldInfo DescribeColumn(MdbHandle* mdb, MdbColumn* col) {
     f.AllowZeroLength = !PropIs(col, "AllowZeroLength", "no");
     f.AutoIncrement = col->is_long_auto != 0;
     return f;
+}
+
+// A Single as Access shows it (7 significant digits), so 1E-30 does not
+// become 1.00000000317108E-30.
+double SingleAsShown(float v) {
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%.7G", static_cast<double>(v));
+    return std::strtod(buffer, nullptr);
 }
 
 Value FixedValue(int type, const unsigned char* p, std::size_t n, int scale) {
@@ -282,7 +294,7 @@ Value FixedValue(int type, const unsigned char* p, std::size_t n, int scale) {
         case MDB_MONEY:
             return need(8) ? Value::Currency(Raw<int64_t>(p)) : Value::Null();
         case MDB_FLOAT:
-            return need(4) ? Value::Double(static_cast<double>(Raw<float>(p))) : Value::Null();
+            return need(4) ? Value::Double(SingleAsShown(Raw<float>(p))) : Value::Null();
         case MDB_DOUBLE:
             return need(8) ? Value::Double(Raw<double>(p)) : Value::Null();
         case MDB_DATETIME:
@@ -296,9 +308,10 @@ Value FixedValue(int type, const unsigned char* p, std::size_t n, int scale) {
             const std::string text(reinterpret_cast<const char*>(p), n);
             const auto colon = text.find(':');
             if (colon == std::string::npos) return Value::Null();
-            const double days = std::strtod(text.c_str(), nullptr);
-            const double ticks = std::strtod(text.c_str() + colon + 1, nullptr);
-            return Value::DateTime(days - kDaysFromYearOneToOleEpoch + ticks / 864e9);
+            const double day = std::strtod(text.c_str(), nullptr) - kDaysFromYearOneToOleEpoch;
+            const double time = std::strtod(text.c_str() + colon + 1, nullptr) / 864e9;
+            // Before 1899-12-30 the day counts back while the time still counts forward.
+            return Value::DateTime(day >= 0 ? day + time : day - time);
         }
         default:
             return Value::Null();
