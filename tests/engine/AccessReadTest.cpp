@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+
 #include "EngineTestSupport.h"
 #include "TestSupport.h"
 #include "sources/engine/TextConversion.h"
@@ -213,6 +217,77 @@ TEST(AccessRead, FilesMadeByAccessOpenAndRead) {
             sawLinked = true;
     }
     EXPECT_TRUE(sawLinked);
+}
+
+}  // namespace
+}  // namespace vantrel
+
+namespace vantrel {
+namespace {
+
+// Output of one of mdbtools' command-line tools, one line per element.
+std::vector<std::string> ToolLines(const std::string& command) {
+    std::vector<std::string> lines;
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (!pipe) return lines;
+    std::string line;
+    for (int c = std::fgetc(pipe); c != EOF; c = std::fgetc(pipe)) {
+        if (c == '\n') {
+            lines.push_back(line);
+            line.clear();
+        } else {
+            line.push_back(static_cast<char>(c));
+        }
+    }
+    ::pclose(pipe);
+    return lines;
+}
+
+TEST(AccessRead, TablesAndFieldsMatchWhatMdbtoolsLists) {
+    int files = 0;
+    for (const auto& entry :
+         std::filesystem::recursive_directory_iterator(test::Fixture("access-made"))) {
+        const std::string path = entry.path().string();
+        if (!path.ends_with(".mdb") && !path.ends_with(".accdb")) continue;
+        SCOPED_TRACE(path);
+        ++files;
+        std::vector<std::string> expected;
+        for (const auto& name : ToolLines("mdb-tables -1 '" + path + "' 2>/dev/null")) {
+            if (!name.starts_with("MSys")) expected.push_back(name);
+        }
+        ErrorState error;
+        Engine engine(error);
+        auto db = engine.OpenDatabase(path, 0, true);
+        ASSERT_TRUE(db) << error.Description;
+        std::vector<std::string> listed = test::UserTables(*db);
+        std::sort(listed.begin(), listed.end());
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(listed, expected);
+        for (const auto& table : listed) {
+            const auto header = ToolLines("mdb-export -d '\t' -Q '" + path + "' '" + table +
+                                          "' 2>/dev/null | head -1");
+            auto rs = db->OpenRecordset(table);
+            ASSERT_TRUE(rs) << table << ": " << error.Description;
+            std::string names;
+            for (int i = 0; i < rs->FieldCount(); ++i)
+                names += (i ? "\t" : "") + rs->Field(i).Name;
+            ASSERT_FALSE(header.empty()) << table;
+            EXPECT_EQ(names, header[0]) << table;
+        }
+    }
+    EXPECT_GT(files, 70);
+}
+
+TEST(AccessRead, APasswordProtectedDatabaseIsRefusedClearly) {
+    test::TempDir dir;
+    std::string bytes = test::ReadBytes(test::Fixture("access/jet4_v2003.mdb"));
+    bytes[0x42] = static_cast<char>(bytes[0x42] ^ 0x5A);  // a password changes the stored mask
+    test::WriteBytes(dir.File("locked.mdb"), bytes);
+    ErrorState error;
+    Engine engine(error);
+    EXPECT_FALSE(engine.OpenDatabase(dir.File("locked.mdb"), 0, true));
+    EXPECT_EQ(error.Number, 3031);
+    EXPECT_NE(error.Description.find("パスワード"), std::string::npos);
 }
 
 }  // namespace

@@ -112,7 +112,8 @@ TEST(EngineErrors, DamagedFilesNeverCrashOrHangTheProgram) {
             // Whatever the damage, the answer is the data or an error users can read.
             const int32_t error = ReadEverything(path, connect);
             EXPECT_TRUE(error == 0 || error == JetError::CannotOpenDatabase ||
-                        error == JetError::UnrecognizedFormat || error == JetError::ExternalTableFormat ||
+                        error == JetError::UnrecognizedFormat ||
+                        error == JetError::ExternalTableFormat ||
                         error == JetError::TableNotFound || error == JetError::InvalidPassword)
                 << path << " gave " << error;
         }

@@ -234,3 +234,60 @@ TEST(SourceCatalog, DamagedDatabasesAreReportedNotListed) {
 
 }  // namespace
 }  // namespace vantrel
+
+namespace vantrel {
+namespace {
+
+TEST(SourceCatalog, AccessAndExcelFilesListTablesAndFields) {
+    CatalogFixture f;
+    EXPECT_FALSE(f.catalog.ChooseFile(kOutputSide, test::Fixture("access/ace16_v2016.accdb")));
+    EXPECT_EQ(f.panel.Lists[kOutputSide].Count(), 9);
+    EXPECT_EQ(f.panel.Lists[kOutputSide].Item(2), "商品マスタ");
+    EXPECT_EQ(f.state.Definition.TableMax, 9);
+    f.state.Definition.Table(1).OutTable = "商品マスタ";
+    NameList out;
+    f.catalog.ListFields(1, kOutputSide, out);
+    EXPECT_EQ(out.ToVector(), (std::vector<std::string>{"商品コード", "商品名", "カテゴリ", "単価",
+                                                        "在庫数", "登録日時", "有効", "備考"}));
+
+    EXPECT_FALSE(f.catalog.ChooseFile(kInputSide, test::Fixture("excel/mixed_types.xls")));
+    EXPECT_EQ(f.panel.Lists[kInputSide].Items(), (std::vector<std::string>{"Sheet1$", "売上$"}));
+    f.state.Definition.Table(1).InTable = "Sheet1$";
+    f.state.Definition.Table(1).HeaderRow = 1;
+    NameList in;
+    f.catalog.ListFields(1, kInputSide, in);
+    EXPECT_EQ(in.ToVector(), (std::vector<std::string>{"ID", "氏名", "金額", "日付", "日時", "時刻",
+                                                       "有効", "メモ"}))
+        << "the empty header cell gives no name";
+    f.state.Definition.Table(1).HeaderRow = 0;
+    f.catalog.ListFields(1, kInputSide, in);
+    EXPECT_EQ(in.Count(), 9);
+    EXPECT_EQ(in[9], "フィールド9");
+    f.state.Definition.Table(1).HeaderRow = 50;
+    f.catalog.ListFields(1, kInputSide, in);
+    EXPECT_TRUE(in.Empty()) << "a sheet with too few rows gives no names";
+    EXPECT_TRUE(f.state.Errors.Empty()) << f.state.Errors.Text() << "and no message";
+
+    f.state.Definition.InputPath = test::Fixture("excel/header_row3.xls");
+    f.state.Definition.Table(1).InTable = "明細$";
+    f.state.Definition.Table(1).HeaderRow = 3;
+    f.catalog.ListFields(1, kInputSide, in);
+    EXPECT_EQ(in.ToVector(),
+              (std::vector<std::string>{"コード", "品名", "数量", "単価", "納品日"}));
+}
+
+TEST(SourceCatalog, ADamagedAccessFileIsLoggedAndNotListed) {
+    TempDir dir;
+    const std::string data = test::ReadBytes(test::Fixture("access/jet4_v2000.mdb"));
+    test::WriteBytes(dir.File("cut.mdb"), data.substr(0, 5000));
+    CatalogFixture f;
+    EXPECT_TRUE(f.catalog.ChooseFile(kOutputSide, dir.File("cut.mdb")));
+    ASSERT_EQ(f.state.Errors.ErrorCount(), 1);
+    EXPECT_NE(f.state.Errors.Line(1).find("開けません"), std::string::npos)
+        << f.state.Errors.Line(1);
+    EXPECT_TRUE(f.panel.Lists[kOutputSide].Empty());
+    EXPECT_EQ(f.state.Definition.TableMax, 0) << "the model is not resized";
+}
+
+}  // namespace
+}  // namespace vantrel
