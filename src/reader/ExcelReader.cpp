@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 
+#include "BooleanCells.h"
 #include "Output.h"
 #include "common/TextCase.h"
 #include "sources/engine/JetErrors.h"
@@ -62,9 +63,10 @@ std::string ExcelDate(std::string text) {
     return text;
 }
 
-Value CellValue(const FreeXL_CellValue& cell) {
+Value CellValue(const FreeXL_CellValue& cell, bool boolean) {
     switch (cell.type) {
         case FREEXL_CELL_INT:
+            if (boolean) return Value::Text(cell.value.int_value ? "TRUE" : "FALSE");
             return Value::Text(std::to_string(cell.value.int_value));
         case FREEXL_CELL_DOUBLE:
             return Value::Text(GeneralNumber(cell.value.double_value));
@@ -129,13 +131,19 @@ int ReadExcel(const std::string& command, const std::string& path, const std::st
     }
     out.Out().Put(Tag::RowCount);
     out.Out().PutInt64(rows);
+    const BooleanCells booleans = FindBooleanCells(path);
+    const auto sheetBooleans = booleans.find(book.SheetName(static_cast<unsigned short>(found)));
+    auto isBoolean = [&](unsigned int r, unsigned short c) {
+        return sheetBooleans != booleans.end() && sheetBooleans->second.count({r, c}) > 0;
+    };
     for (unsigned int r = 0; r < rows; ++r) {
         out.Out().Put(Tag::Row);
-        for (unsigned short c = 0; c < columns; ++c) {
+        for (unsigned short c = 0; c < fieldCount; ++c) {
             FreeXL_CellValue cell{};
-            if (freexl_get_cell_value(book.Handle(), r, c, &cell) != FREEXL_OK)
+            if (c >= columns || freexl_get_cell_value(book.Handle(), r, c, &cell) != FREEXL_OK) {
                 cell.type = FREEXL_CELL_NULL;
-            out.Out().PutValue(CellValue(cell));
+            }
+            out.Out().PutValue(CellValue(cell, isBoolean(r, c)));
         }
         out.FlushIfLarge();
     }

@@ -58,6 +58,8 @@ TEST(ExcelRead, SheetsAreTablesOfTextCellsFromTheFirstRow) {
     EXPECT_EQ(cells[1][4], "2024/03/15");
     EXPECT_EQ(cells[1][5], "2024/03/15 09:05:30");
     EXPECT_EQ(cells[1][6], "13:45:00");
+    EXPECT_EQ(cells[1][7], "TRUE") << "booleans show as Excel shows them";
+    EXPECT_EQ(cells[2][7], "FALSE");
     EXPECT_EQ(cells[2][3], "-0.25");
     EXPECT_EQ(cells[2][5], "2000/01/01") << "a whole day shows as a date";
     EXPECT_EQ(cells[2][8], "彼は\"はい\"と言った");
