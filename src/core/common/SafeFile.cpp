@@ -37,6 +37,20 @@ bool WriteAll(int fd, std::string_view bytes) {
     return true;
 }
 
+// A new private file beside `target` (so a rename can replace the target); -1 on failure.
+int CreateTempBeside(const std::string& target, std::string& tempPath, ErrorState& error) {
+    std::string pattern = target + ".tmp-XXXXXX";
+    std::vector<char> name(pattern.begin(), pattern.end());
+    name.push_back('\0');
+    const int fd = ::mkstemp(name.data());
+    if (fd < 0) {
+        SetFromErrno(error, errno, target);
+        return -1;
+    }
+    tempPath.assign(name.data());
+    return fd;
+}
+
 }  // namespace
 
 int32_t RuntimeErrorForErrno(int err) {
@@ -55,15 +69,9 @@ int32_t RuntimeErrorForErrno(int err) {
 }
 
 bool WriteFileAtomically(const std::string& path, std::string_view bytes, ErrorState& error) {
-    std::string temp = path + ".tmp-XXXXXX";
-    std::vector<char> name(temp.begin(), temp.end());
-    name.push_back('\0');
-    const int fd = ::mkstemp(name.data());
-    if (fd < 0) {
-        SetFromErrno(error, errno, path);
-        return false;
-    }
-    temp.assign(name.data());
+    std::string temp;
+    const int fd = CreateTempBeside(path, temp, error);
+    if (fd < 0) return false;
 
     // mkstemp creates the file private; give it the target's mode, or the usual mode for a new
     // file under the current umask.
@@ -100,6 +108,45 @@ bool WriteFileAtomically(const std::string& path, std::string_view bytes, ErrorS
         ::close(dirFd);
     }
     return true;
+}
+
+bool CopyFileAtomically(const std::string& from, const std::string& to, ErrorState& error) {
+    const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0) {
+        SetFromErrno(error, errno, from);
+        return false;
+    }
+    std::string temp;
+    const int out = CreateTempBeside(to, temp, error);
+    if (out < 0) {
+        ::close(in);
+        return false;
+    }
+    struct stat st {};
+    if (::fstat(in, &st) == 0) ::fchmod(out, st.st_mode & 07777);
+    bool ok = true;
+    int err = 0;
+    std::vector<char> buffer(1 << 20);
+    for (;;) {
+        const ssize_t n = ::read(in, buffer.data(), buffer.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 || (n > 0 && !WriteAll(out, std::string_view(buffer.data(),
+                                                               static_cast<std::size_t>(n))))) {
+            ok = false;
+            err = errno;
+            break;
+        }
+        if (n == 0) break;
+    }
+    ::close(in);
+    if (ok && ::fsync(out) != 0) ok = false, err = errno;
+    if (::close(out) != 0 && ok) ok = false, err = errno;
+    if (ok && ::rename(temp.c_str(), to.c_str()) != 0) ok = false, err = errno;
+    if (!ok) {
+        ::unlink(temp.c_str());
+        SetFromErrno(error, err, to);
+    }
+    return ok;
 }
 
 bool ReadWholeFile(const std::string& path, std::string& bytes, ErrorState& error,

@@ -14,6 +14,9 @@ namespace vantrel {
 // false.
 bool WriteFileAtomically(const std::string& path, std::string_view bytes, ErrorState& error);
 
+// Copies `from` over `to` the same way: the copy appears whole or not at all.
+bool CopyFileAtomically(const std::string& from, const std::string& to, ErrorState& error);
+
 // Reads the whole file (used only for small files such as definitions). Sets a runtime error
 // (53 file not found, 70 permission denied, 75 other access errors, 7 larger than `maxBytes`)
 // and returns false on failure.

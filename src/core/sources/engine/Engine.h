@@ -94,7 +94,10 @@ class Database {
     }
     // Adds the table; 3010 when the name exists, 3191 for a field defined twice.
     virtual bool Append(const TableDefDraft& table) = 0;
+    // Commits what was written and releases the file.
     virtual void Close() = 0;
+    // Closes without keeping anything written since the database was opened.
+    virtual void DiscardChanges() { Close(); }
 
     virtual bool IsReadOnly() const = 0;
     const std::string& Path() const { return path_; }

@@ -37,7 +37,8 @@ std::string ReaderExecutable() {
 // Time the reader may go without sending anything: generous for large files, which the
 // workbook library parses whole before the first row.
 int StallTimeoutMs(const std::string& path) {
-    if (const char* env = std::getenv("VANTREL_READER_TIMEOUT_MS"); env && std::atoi(env) > 0) return std::atoi(env);
+    if (const char* env = std::getenv("VANTREL_READER_TIMEOUT_MS"); env && std::atoi(env) > 0)
+        return std::atoi(env);
     struct stat st {};
     const long long megabytes = ::stat(path.c_str(), &st) == 0 ? st.st_size / (1 << 20) : 0;
     return static_cast<int>(std::min<long long>(30'000 + megabytes * 10'000, 600'000));

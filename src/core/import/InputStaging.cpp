@@ -1,0 +1,289 @@
+#include "import/InputStaging.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <set>
+
+#include "sources/DelimitedText.h"
+#include "sources/SourceCatalog.h"
+#include "sources/TextLineReader.h"
+
+namespace vantrel {
+
+namespace {
+
+constexpr const char* kWorkLocale = ";LANGID=0x0409;CP=1252;COUNTRY=0";
+constexpr const char* kStopped = " 処理を中止します";
+
+void LogPending(ErrorLog& log, const std::string& suffix = {}) {
+    if (log.Pending.IsSet()) log.AddErrorLine(log.Pending.Description + suffix);
+}
+
+bool PairHasInput(const ImportDefinition& def, int32_t t) {
+    return !def.Table(t).InTable.empty();
+}
+
+// Builds one staged table: the header row (or the first kept row) names the fields; rows after
+// the header are added as records.
+class StagedTable {
+  public:
+    StagedTable(Database& work, ErrorLog& log, std::string name)
+        : work_(work), log_(log), name_(std::move(name)) {}
+
+    bool Built() const { return built_; }
+
+    void Build(const std::vector<std::string>& names) {
+        TableDefDraft draft = work_.CreateTableDef(name_);
+        std::set<std::string> used;
+        for (std::size_t c = 0; c < names.size(); ++c) {
+            std::string name = names[c];
+            // Two header cells with the same text would make the table impossible to create.
+            if (used.count(LowerKey(name))) name = GeneratedFieldName(static_cast<int32_t>(c + 1));
+            used.insert(LowerKey(name));
+            draft.CreateField(name, FieldType::Memo);
+        }
+        if (!work_.Append(draft)) LogPending(log_);
+        records_ = work_.OpenRecordset(name_);
+        if (!records_) LogPending(log_);
+        built_ = true;
+    }
+
+    void Add(const std::vector<std::string>& cells, int64_t columns, std::string_view errorPrefix) {
+        if (!records_) return;
+        records_->AddNew();
+        for (int64_t c = 0; c < columns && c < static_cast<int64_t>(cells.size()); ++c) {
+            const std::string& cell = cells[static_cast<std::size_t>(c)];
+            if (cell.empty()) continue;
+            records_->SetValue(static_cast<int32_t>(c), Value::Text(cell));
+            if (log_.Pending.IsSet())
+                log_.AddErrorLine(std::string(errorPrefix.empty() ? cell : errorPrefix) + ":" +
+                                  log_.Pending.Description);
+        }
+        records_->Update();
+    }
+
+    void Close() {
+        if (records_) records_->Close();
+    }
+
+  private:
+    static std::string LowerKey(const std::string& s) {
+        std::string out = s;
+        std::transform(out.begin(), out.end(), out.begin(), [](char ch) {
+            return (ch >= 'A' && ch <= 'Z') ? static_cast<char>(ch - 'A' + 'a') : ch;
+        });
+        return out;
+    }
+
+    Database& work_;
+    ErrorLog& log_;
+    std::string name_;
+    std::unique_ptr<Recordset> records_;
+    bool built_ = false;
+};
+
+std::unique_ptr<Database> CreateWorkDatabase(SessionState& state, Engine& engine) {
+    ::unlink(state.WorkDbPath.c_str());
+    state.Errors.Pending.Clear();
+    auto work = engine.CreateDatabase(state.WorkDbPath, kWorkLocale);
+    if (!work) LogPending(state.Errors, kStopped);
+    return work;
+}
+
+bool StageWorkbook(SessionState& state, Engine& engine) {
+    ImportDefinition& def = state.Definition;
+    ErrorLog& log = state.Errors;
+    auto work = CreateWorkDatabase(state, engine);
+    if (!work) return false;
+    auto book = engine.OpenDatabase(def.InputPath, 1, true, "Excel 8.0;HDR=NO;IMEX=1;");
+    if (!book) {
+        LogPending(log, kStopped);
+        work->Close();
+        return false;
+    }
+    for (int32_t t = 1; t <= def.UsableTableCount(); ++t) {
+        if (!PairHasInput(def, t)) continue;
+        const TableSetting& pair = def.Table(t);
+        auto sheet = book->OpenRecordset(pair.InTable);
+        if (!sheet) {
+            LogPending(log, " " + pair.InTable + "の処理を中止します");
+            continue;
+        }
+        const std::vector<int32_t> skip = ParseSkipRows(pair.SkipRows);
+        StagedTable staged(*work, log, pair.InTable);
+        int64_t x = 0;
+        for (; !sheet->Eof(); sheet->MoveNext()) {
+            ++x;
+            if (IsSkippedRow(skip, x)) continue;
+            std::vector<std::string> raw, cells;
+            for (int32_t c = 0; c < sheet->FieldCount(); ++c) {
+                const Value v = sheet->GetValue(c);
+                raw.push_back(v.IsNull() ? std::string{} : v.ToText());
+                std::string text = raw.back();
+                text.erase(std::remove(text.begin(), text.end(), '"'), text.end());
+                cells.push_back(std::move(text));
+            }
+            if ((pair.HeaderRow == 0 && !staged.Built()) ||
+                (pair.HeaderRow != 0 && x == pair.HeaderRow)) {
+                std::vector<std::string> names;
+                for (std::size_t c = 0; c < raw.size(); ++c) {
+                    names.push_back(raw[c].empty() || pair.HeaderRow == 0
+                                        ? GeneratedFieldName(static_cast<int32_t>(c + 1))
+                                        : raw[c]);
+                }
+                staged.Build(names);
+            }
+            if (pair.HeaderRow < x) staged.Add(cells, static_cast<int64_t>(cells.size()), {});
+        }
+        LogPending(log);
+        staged.Close();
+        sheet->Close();
+    }
+    book->Close();
+    work->Close();
+    return true;
+}
+
+bool StageText(SessionState& state, Engine& engine) {
+    ImportDefinition& def = state.Definition;
+    ErrorLog& log = state.Errors;
+    auto work = CreateWorkDatabase(state, engine);
+    if (!work) return false;
+    TextLineReader reader;
+    if (!reader.Open(def.InputPath, log.Pending, &log)) {
+        LogPending(log);
+        work->Close();
+        return false;
+    }
+    std::string line;
+    for (int32_t t = 1; t <= def.UsableTableCount(); ++t) {
+        if (!PairHasInput(def, t)) continue;
+        const TableSetting& pair = def.Table(t);
+        const std::string tableName = StagedTableName(pair.InTable);
+        const std::vector<int32_t> skip = ParseSkipRows(pair.SkipRows);
+        StagedTable staged(*work, log, tableName);
+        int64_t columns = 0;
+        // The file is read once: a later pair naming the same text table finds it at its end.
+        while (reader.ReadLine(line)) {
+            const int64_t x = reader.LineNumber();
+            if (IsSkippedRow(skip, x)) continue;
+            std::vector<std::string> cells = SplitLine(line, pair.Delimiter);
+            if ((pair.HeaderRow == 0 && !staged.Built()) ||
+                (pair.HeaderRow != 0 && x == pair.HeaderRow)) {
+                columns = static_cast<int64_t>(cells.size());
+                if (columns > 0 && cells.back().empty())
+                    --columns;  // a trailing delimiter adds no column
+                std::vector<std::string> names;
+                for (int64_t c = 0; c < columns; ++c) {
+                    const std::string& cell = cells[static_cast<std::size_t>(c)];
+                    names.push_back(cell.empty() || pair.HeaderRow == 0
+                                        ? GeneratedFieldName(static_cast<int32_t>(c + 1))
+                                        : cell);
+                }
+                staged.Build(names);
+                if (log.Pending.IsSet())
+                    log.AddErrorLine(tableName + ":" + log.Pending.Description);
+            }
+            if (pair.HeaderRow < x) {
+                staged.Add(cells, columns, {});
+                log.Pending.Clear();  // a failing Update of a text row is not reported
+            }
+        }
+        staged.Close();
+    }
+    LogPending(log);
+    reader.Close();
+    work->Close();
+    return true;
+}
+
+bool CopyDatabaseTables(SessionState& state, Engine& engine) {
+    ImportDefinition& def = state.Definition;
+    ErrorLog& log = state.Errors;
+    auto input = engine.OpenDatabase(def.InputPath, 0, true, ";DATABASE=" + def.InputPath);
+    if (!input) {
+        LogPending(log);
+        return false;
+    }
+    ::unlink(state.WorkDbPath.c_str());
+    log.Pending.Clear();
+    auto work = engine.CreateDatabase(state.WorkDbPath, kWorkLocale);
+    if (!work) {
+        LogPending(log);
+        return false;
+    }
+    std::set<std::string> copied;
+    for (int32_t t = 1; t <= def.UsableTableCount(); ++t) {
+        if (!PairHasInput(def, t)) continue;
+        const TableSetting& pair = def.Table(t);
+        if (!copied.insert(pair.InTable).second)
+            continue;  // the first pair's copy serves later ones
+        auto source = input->OpenRecordset(pair.InTable);
+        if (!source) continue;  // the transfer reports the missing table
+        TableDefDraft draft = work->CreateTableDef(pair.InTable);
+        for (int32_t c = 0; c < source->FieldCount(); ++c) {
+            FieldInfo f = source->Field(c);
+            f.Required = false;
+            f.AutoIncrement = false;
+            draft.Fields.push_back(std::move(f));
+        }
+        if (!work->Append(draft)) {
+            LogPending(log);
+            continue;
+        }
+        auto target = work->OpenRecordset(pair.InTable);
+        if (!target) {
+            LogPending(log);
+            continue;
+        }
+        const std::vector<int32_t> skip = ParseSkipRows(pair.SkipRows);
+        int64_t x = 0;
+        for (; !source->Eof(); source->MoveNext()) {
+            ++x;
+            if (std::find(skip.begin(), skip.end(), x) != skip.end()) continue;
+            target->AddNew();
+            for (int32_t c = 0; c < source->FieldCount(); ++c) {
+                const Value v = source->GetValue(c);
+                if (!v.IsNull()) target->SetValue(c, v);
+            }
+            target->Update();
+            if (log.Pending.IsSet()) LogPending(log);
+        }
+        LogPending(log);
+        target->Close();
+        source->Close();
+    }
+    input->Close();
+    work->Close();
+    return true;
+}
+
+}  // namespace
+
+std::string StagedTableName(const std::string& inTable) {
+    return inTable.substr(0, inTable.find('.'));
+}
+
+bool IsSkippedRow(const std::vector<int32_t>& skip, int64_t x) {
+    return !skip.empty() && skip.back() >= x &&
+           std::find(skip.begin(), skip.end(), x) != skip.end();
+}
+
+bool StageInput(SessionState& state, Engine& engine) {
+    switch (FileKindOf(state.Definition.InputPath)) {
+        case FileKind::ExcelWorkbook:
+            return StageWorkbook(state, engine);
+        case FileKind::DelimitedText:
+            return StageText(state, engine);
+        case FileKind::AccessDatabase:
+        case FileKind::SqliteDatabase:
+            return CopyDatabaseTables(state, engine);
+        case FileKind::None:
+            break;
+    }
+    return true;
+}
+
+}  // namespace vantrel

@@ -1,0 +1,21 @@
+#pragma once
+
+#include "model/SessionState.h"
+#include "sources/engine/Engine.h"
+
+namespace vantrel {
+
+// Copies everything the run will read into the work database: the sheets, text lines or input
+// tables of every pair, with its rows to skip and header row applied. Returns false when staging
+// cannot start (the work database or the input cannot be opened); problems with single pairs,
+// rows or cells are logged and staging goes on. The input file is only ever read.
+bool StageInput(SessionState& state, Engine& engine);
+
+// Name of the staged table of a pair: its input table up to the first ".".
+std::string StagedTableName(const std::string& inTable);
+
+// Whether row x is left out: for workbooks and text, x is in the list and the list's last
+// number is at least x (plain membership for lists written in ascending order).
+bool IsSkippedRow(const std::vector<int32_t>& skip, int64_t x);
+
+}  // namespace vantrel

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "model/SessionState.h"
+#include "sources/engine/Engine.h"
+
+namespace vantrel {
+
+// Where a run stands, for progress displays.
+struct TransferProgress {
+    int32_t Pair = 0;       // 1-based pair being written
+    int32_t PairCount = 0;  // pairs of the run
+    std::string OutTable;
+    std::string InTable;
+    int64_t Rows = 0;  // records written for this pair so far
+};
+
+// Counts of one run: errors recorded and records written, per pair.
+struct TransferCounts {
+    std::vector<int32_t> PairErrorCounts;   // 0..TableMax
+    std::vector<int64_t> PairRecordCounts;  // 0..TableCount
+};
+
+// Writes one pair's staged rows into its output table in the pair's write mode, field by field.
+// Every problem is logged and counted; the transfer goes on with the next field, record or pair.
+class TableTransfer {
+  public:
+    using ProgressCallback = std::function<bool(const TransferProgress&)>;  // false cancels
+
+    TableTransfer(SessionState& state, Database& output, Database& work, TransferCounts& counts)
+        : state_(state), output_(output), work_(work), counts_(counts) {}
+
+    void SetProgress(ProgressCallback progress) { progress_ = std::move(progress); }
+    bool Cancelled() const { return cancelled_; }
+
+    void TransferPair(int32_t t, int32_t pairCount);
+    // Logs the pending error for pair t at field position f (-1: no particular field).
+    void RecordTransferError(int32_t t, int32_t f);
+
+  private:
+    void Append(int32_t t, Recordset& out, Recordset& in);
+    void Update(int32_t t, Recordset& out, Recordset& in);
+    void WriteHeaderRecord(int32_t t, Recordset& out);
+    void CountRecord(int32_t t);
+    bool Report();  // false once the run is cancelled
+
+    SessionState& state_;
+    Database& output_;
+    Database& work_;
+    TransferCounts& counts_;
+    ProgressCallback progress_;
+    TransferProgress current_;
+    bool cancelled_ = false;
+};
+
+}  // namespace vantrel

@@ -1,0 +1,288 @@
+#include "import/ImportRun.h"
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <deque>
+#include <filesystem>
+
+#include "TestSupport.h"
+#include "import/InputStaging.h"
+
+namespace vantrel {
+namespace {
+
+using test::Fixture;
+using test::TempDir;
+
+// Answers questions from a script and remembers what was shown.
+class ScriptedPrompt : public UserPrompt {
+  public:
+    std::deque<bool> Answers;
+    std::vector<std::string> Questions, Messages, Focus;
+    int ErrorWindows = 0;
+
+    bool AskYesNo(const std::string& text) override {
+        Questions.push_back(text);
+        if (Answers.empty()) return true;
+        const bool a = Answers.front();
+        Answers.pop_front();
+        return a;
+    }
+    void ShowMessage(const std::string& text, const std::string& focus) override {
+        Messages.push_back(text);
+        Focus.push_back(focus);
+    }
+    void ShowErrorWindow() override { ++ErrorWindows; }
+};
+
+void Exec(const std::string& path, const std::string& sql) {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+    char* message = nullptr;
+    EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &message), SQLITE_OK)
+        << (message ? message : "");
+    sqlite3_free(message);
+    sqlite3_close(db);
+}
+
+std::vector<std::string> Rows(const std::string& path, const std::string& sql) {
+    std::vector<std::string> rows;
+    sqlite3* db = nullptr;
+    sqlite3_open(path.c_str(), &db);
+    sqlite3_stmt* stmt = nullptr;
+    sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr);
+    while (stmt && sqlite3_step(stmt) == SQLITE_ROW) {
+        std::string row;
+        for (int c = 0; c < sqlite3_column_count(stmt); ++c) {
+            const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, c));
+            row += (c ? "|" : "") + std::string(text ? text : "<null>");
+        }
+        rows.push_back(row);
+    }
+    sqlite3_finalize(stmt);
+    sqlite3_close(db);
+    return rows;
+}
+
+struct RunFixture {
+    TempDir dir;
+    SessionState state;
+    Engine engine{state.Errors.Pending};
+    ScriptedPrompt prompt;
+    std::string output = dir.File("out.sqlite");
+
+    RunFixture(const std::string& input, const std::string& schema) {
+        state.WorkDbPath = dir.File("work.mdb");
+        state.StartCount = 1;  // the backup question is tested on its own
+        Exec(output, schema);
+        state.Definition.OutputPath = output;
+        state.Definition.InputPath = input;
+        state.Definition.Allocate(3, 6);
+    }
+    TableSetting& Pair(int32_t t, const std::string& out, const std::string& in,
+                       std::initializer_list<std::pair<const char*, const char*>> fields) {
+        state.Definition.TableCount = std::max(state.Definition.TableCount, t);
+        TableSetting& s = state.Definition.Table(t);
+        s = state.Definition.DefaultTableSetting;
+        s.FieldSlot = t;
+        s.OutTable = out;
+        s.InTable = in;
+        int32_t j = 0;
+        for (const auto& [o, i] : fields)
+            state.Definition.FieldPairs(t, ++j) = FieldPair{i, o};
+        return s;
+    }
+    RunOutcome Start() {
+        ImportRun run(state, engine, prompt);
+        return run.Start();
+    }
+};
+
+const char* kCustomers =
+    "CREATE TABLE 顧客 (番号 INTEGER PRIMARY KEY, 氏名 VARCHAR(20), 金額 CURRENCY, 日付 DATETIME, "
+    "備考 TEXT);";
+
+TEST(ImportRun, TextInputIntoANewTableWithTypesConverted) {
+    RunFixture r(Fixture("text/excel_sjis.csv"),
+                 std::string(kCustomers) + "INSERT INTO 顧客 VALUES (99, '古い', 1, NULL, NULL);");
+    r.Pair(
+        1, "顧客", "excel_sjis.csv",
+        {{"番号", "番号"}, {"氏名", "氏名"}, {"金額", "金額"}, {"日付", "日付"}, {"備考", "備考"}});
+    const RunOutcome outcome = r.Start();
+    EXPECT_TRUE(outcome.Staged);
+    EXPECT_TRUE(r.state.Errors.Empty()) << r.state.Errors.Text();
+    ASSERT_EQ(r.prompt.Questions.size(), 1u);
+    EXPECT_EQ(r.prompt.Questions[0],
+              Fixture("text/excel_sjis.csv") + "から\n" + r.output + "へインポートを開始します");
+    EXPECT_EQ(outcome.Summary, "顧客を 5件 \n　　更新しました");
+    EXPECT_EQ(r.prompt.Messages, std::vector<std::string>{outcome.Summary});
+    EXPECT_EQ(
+        Rows(r.output, "SELECT * FROM 顧客 ORDER BY 番号"),
+        (std::vector<std::string>{
+            "1|山田太郎|1234.5|2024-03-15|普通", "2|Smith, John|-0.25|1999-12-31|彼ははいと言った",
+            "3|髙橋①|1000000|2024-02-29|<null>", "4|<null>|0|<null>|全体が引用",
+            "5|ｶﾀｶﾅ|3.1416|2000-01-01|最終行"}))
+        << "old rows deleted, quotes removed, empty cells left at their default, currency to 4 "
+           "places";
+}
+
+TEST(ImportRun, AppendAndUpdateWithTheHeaderAsData) {
+    RunFixture r(Fixture("text/DATA.CSV"),
+                 "CREATE TABLE t (code TEXT, name TEXT);"
+                 "INSERT INTO t VALUES ('o1','old1'), ('o2','old2');");
+    TableSetting& s = r.Pair(1, "t", "DATA.CSV", {{"code", "CODE"}, {"name", "NAME"}});
+    s.WriteMode = WriteMode::Append;
+    s.HeaderAsData = 1;
+    r.Start();
+    EXPECT_EQ(Rows(r.output, "SELECT * FROM t"),
+              (std::vector<std::string>{"o1|old1", "o2|old2", "CODE|NAME", "A1|Alpha", "B2|Bravo",
+                                        "C3|Charlie"}));
+
+    // Update: the header record overwrites the first old row, data the following ones; input
+    // rows beyond the old rows are not written.
+    Exec(r.output,
+         "DELETE FROM t; INSERT INTO t VALUES ('o1','old1'), ('o2','old2'), ('o3','old3');");
+    s.WriteMode = WriteMode::Update;
+    const RunOutcome outcome = r.Start();
+    EXPECT_EQ(Rows(r.output, "SELECT * FROM t"),
+              (std::vector<std::string>{"CODE|NAME", "A1|Alpha", "B2|Bravo"}));
+    EXPECT_EQ(outcome.Counts.PairRecordCounts[1], 3);
+
+    // Fewer input rows than old rows: the rest stay.
+    Exec(r.output, "INSERT INTO t VALUES ('o4','old4'), ('o5','old5');");
+    s.HeaderAsData = 0;
+    r.Start();
+    EXPECT_EQ(
+        Rows(r.output, "SELECT * FROM t"),
+        (std::vector<std::string>{"A1|Alpha", "B2|Bravo", "C3|Charlie", "o4|old4", "o5|old5"}));
+
+    s.WriteMode = 3;  // not a write mode: the pair writes nothing
+    const RunOutcome none = r.Start();
+    EXPECT_TRUE(r.prompt.Messages.size() >= 1);
+    EXPECT_EQ(none.Counts.PairRecordCounts[1], 0);
+    EXPECT_TRUE(none.Summary.empty());
+}
+
+TEST(ImportRun, SkipListsHeaderRowsAndTwoPairsOnOneTextTable) {
+    RunFixture r(Fixture("text/no_header_3_then_5.csv"),
+                 "CREATE TABLE a (k TEXT, v TEXT); CREATE TABLE b (k TEXT);");
+    TableSetting& first =
+        r.Pair(1, "a", "no_header_3_then_5.csv", {{"k", "フィールド1"}, {"v", "フィールド3"}});
+    first.HeaderRow = 0;
+    first.SkipRows = "6,2-4";  // the last number is 4: row 6 is not skipped in a text file
+    r.Pair(2, "b", "no_header_3_then_5.csv", {{"k", "フィールド1"}});
+    const RunOutcome outcome = r.Start();
+    EXPECT_TRUE(r.state.Errors.Empty()) << r.state.Errors.Text();
+    EXPECT_EQ(Rows(r.output, "SELECT k FROM a"),
+              (std::vector<std::string>{"r1", "r5", "r6", "r7", "r8", "r9", "r10", "r11", "r12"}));
+    EXPECT_EQ(Rows(r.output, "SELECT v FROM a WHERE k = 'r11'"), std::vector<std::string>{"v11"});
+    EXPECT_EQ(Rows(r.output, "SELECT count(*) FROM b"), std::vector<std::string>{"9"})
+        << "the second pair reads the table the first pair staged";
+    EXPECT_EQ(outcome.Counts.PairRecordCounts[2], 9);
+    EXPECT_FALSE(IsSkippedRow({6, 2, 3, 4}, 6));
+    EXPECT_TRUE(IsSkippedRow({2, 3, 4, 6}, 6));
+}
+
+TEST(ImportRun, WorkbookWithItsHeaderAtRowThree) {
+    RunFixture r(Fixture("excel/header_row3.xls"),
+                 "CREATE TABLE 品目 (コード TEXT, 品名 TEXT, 数量 INTEGER, 納品日 DATE);");
+    TableSetting& s =
+        r.Pair(1, "品目", "明細$",
+               {{"コード", "コード"}, {"品名", "品名"}, {"数量", "数量"}, {"納品日", "納品日"}});
+    s.HeaderRow = 3;
+    r.Start();
+    EXPECT_TRUE(r.state.Errors.Empty()) << r.state.Errors.Text();
+    EXPECT_EQ(Rows(r.output, "SELECT * FROM 品目"),
+              (std::vector<std::string>{
+                  "P-001|ボルト|100|2024-04-10", "P-002|ナット|250|2024-04-11",
+                  "P-003|ワッシャー, 大|0|<null>", "P-004|スプリング\n座金|40|2024-04-15",
+                  "P-005|<null>|5|2024-04-30", "合計|<null>|395|<null>"}));
+}
+
+TEST(ImportRun, AccessInputWithItsSkippedRecords) {
+    RunFixture r(Fixture("access/jet4_v2000.mdb"),
+                 "CREATE TABLE n (a TEXT, b INTEGER, c BOOLEAN, d DOUBLE);");
+    TableSetting& s = r.Pair(1, "n", "NoIndex", {{"a", "A"}, {"b", "B"}, {"c", "C"}, {"d", "D"}});
+    s.SkipRows = "2";
+    r.Start();
+    EXPECT_TRUE(r.state.Errors.Empty()) << r.state.Errors.Text();
+    EXPECT_EQ(Rows(r.output, "SELECT count(*) FROM n"), std::vector<std::string>{"2"});
+}
+
+TEST(ImportRun, RecordErrorsAreLoggedOnceAndCountsStopAtTheFirst) {
+    RunFixture r(Fixture("text/DATA.CSV"),
+                 "CREATE TABLE k (code TEXT PRIMARY KEY, n INTEGER, extra TEXT);"
+                 "INSERT INTO k VALUES ('B2', 0, NULL);");
+    TableSetting& s = r.Pair(1, "k", "DATA.CSV", {{"code", "CODE"}, {"n", "NAME"}, {"extra", ""}});
+    s.WriteMode = WriteMode::Append;
+    r.Pair(2, "k", "", {});
+    const RunOutcome outcome = r.Start();
+    const std::vector<std::string>& lines = r.state.Errors.Lines();
+    EXPECT_EQ(r.prompt.ErrorWindows, 1);
+    EXPECT_TRUE(outcome.Summary.empty());
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "NAME->n ：データ型変換エラーです。(k.n)"), 1)
+        << r.state.Errors.Text();
+    EXPECT_EQ(std::count(lines.begin(), lines.end(),
+                         "extraは入力フィールドの指定がないため移行されませんでした"),
+              1);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(),
+                         "kは入力テーブルの指定がないため、インポートできませんでした"),
+              1);
+    EXPECT_EQ(outcome.Counts.PairRecordCounts[1], 0) << "the first record already failed";
+    EXPECT_GE(outcome.Counts.PairErrorCounts[1], 3);
+}
+
+TEST(ImportRun, ChecksBackupAndCancel) {
+    RunFixture r(Fixture("text/DATA.CSV"),
+                 "CREATE TABLE t (code TEXT, name TEXT); INSERT INTO t VALUES ('x','y');");
+    r.Pair(1, "t", "DATA.CSV", {{"code", "CODE"}});
+    // Path checks, in order, each with its own message and focus.
+    const std::string output = r.output;
+    r.state.Definition.OutputPath.clear();
+    r.Start();
+    r.state.Definition.OutputPath = r.dir.File("none.sqlite");
+    r.Start();
+    r.state.Definition.OutputPath = output;
+    const std::string input = r.state.Definition.InputPath;
+    r.state.Definition.InputPath.clear();
+    r.Start();
+    r.state.Definition.InputPath = output;
+    r.Start();
+    EXPECT_EQ(r.prompt.Messages,
+              (std::vector<std::string>{
+                  "出力ファイルを選択して下さい",
+                  r.dir.File("none.sqlite") + "は存在しません 出力ファイルを選択して下さい",
+                  "入力ファイルを選択して下さい", "自分自身へインポートはできません"}));
+    EXPECT_EQ(r.prompt.Focus, (std::vector<std::string>{"CmdOut", "CmdOut", "CmdIn", ""}));
+    EXPECT_TRUE(r.prompt.Questions.empty());
+
+    // The backup question comes once per program run; Yes copies the output to its "bak" name.
+    r.state.Definition.InputPath = input;
+    r.state.StartCount = 0;
+    r.prompt.Answers = {true, false};
+    const std::string before = test::ReadBytes(output);
+    r.Start();
+    EXPECT_EQ(r.prompt.Questions[0], "出力先ファイルのバックアップをとりますか？");
+    EXPECT_TRUE(r.state.Definition.BackupFlag);
+    EXPECT_FALSE(std::filesystem::exists(BackupPathFor(output)))
+        << "answering No to the start copies nothing";
+    r.prompt.Questions.clear();
+    r.Start();
+    EXPECT_EQ(r.prompt.Questions.size(), 1u);
+    EXPECT_EQ(BackupPathFor(output), r.dir.File("out.bak"));
+    EXPECT_EQ(test::ReadBytes(r.dir.File("out.bak")), before);
+
+    // A cancelled run leaves the output exactly as it was.
+    ImportRun run(r.state, r.engine, r.prompt);
+    Exec(output, "CREATE TABLE IF NOT EXISTS marker (x);");  // a change the cancel must not undo
+    const std::string committed = test::ReadBytes(output);
+    run.SetProgress([](const TransferProgress&) { return false; });
+    const RunOutcome cancelled = run.Start();
+    EXPECT_TRUE(cancelled.Cancelled);
+    EXPECT_TRUE(test::ReadBytes(output) == committed) << "the output database changed";
+    EXPECT_NE(r.state.Errors.Text().find("中止"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace vantrel
