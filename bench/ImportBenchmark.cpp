@@ -1,0 +1,119 @@
+// vantrel-bench: measures a full import (staging + transfer, new mode) of a generated Shift-JIS csv
+// into an SQLite table against sqlite3's own .import of the same file. Not a test: it prints
+// figures for the README.
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <string>
+
+#include "common/Encoding.h"
+#include "import/ImportRun.h"
+
+namespace {
+
+using namespace vantrel;
+
+class Silent : public UserPrompt {
+  public:
+    bool AskYesNo(const std::string&) override { return true; }
+    void ShowMessage(const std::string&, const std::string&) override {}
+    void ShowErrorWindow() override {}
+};
+
+const char* kColumns[] = {"id",  "code", "qty",  "price", "rate",
+                          "day", "name", "kana", "note",  "flag"};
+
+void WriteCsv(const std::string& path, long rows) {
+    std::ofstream out(path, std::ios::binary);
+    std::string header;
+    for (const char* c : kColumns)
+        header += std::string(header.empty() ? "" : ",") + c;
+    out << header << "\r\n";
+    std::string line, sjis;
+    for (long r = 1; r <= rows; ++r) {
+        line = std::to_string(r) + ",C" + std::to_string(100000 + r % 90000) + "," +
+               std::to_string(r % 1000) + "," + std::to_string(r % 100000) + "." +
+               std::to_string(r % 100) + "," + std::to_string(static_cast<double>(r % 97) / 7.0) + ",2024/" +
+               std::to_string(1 + r % 12) + "/" + std::to_string(1 + r % 28) + ",山田太郎" +
+               std::to_string(r % 500) + ",ヤマダタロウ,\"東京都千代田区1-2-3, " +
+               std::to_string(r % 50) + "F\"," + std::to_string(r % 2);
+        Utf8ToCp932(line, sjis);
+        out << sjis << "\r\n";
+    }
+}
+
+double Seconds(std::chrono::steady_clock::time_point since) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
+}
+
+const char* kSchema =
+    "CREATE TABLE t (id INTEGER, code VARCHAR(10), qty INTEGER, price CURRENCY, rate DOUBLE, day "
+    "DATETIME, "
+    "name VARCHAR(50), kana VARCHAR(50), note TEXT, flag INTEGER);";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const long rows = argc > 1 ? std::atol(argv[1]) : 1000000;
+    const auto dir =
+        std::filesystem::temp_directory_path() / ("vantrel-bench-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    const std::string csv = (dir / "input.csv").string();
+    const std::string out = (dir / "out.sqlite").string();
+    WriteCsv(csv, rows);
+    std::system(("sqlite3 '" + out + "' '" + kSchema + "'").c_str());
+
+    SessionState state;
+    state.WorkDbPath = (dir / "work.mdb").string();
+    state.StartCount = 1;
+    ImportDefinition& def = state.Definition;
+    def.OutputPath = out;
+    def.InputPath = csv;
+    def.Allocate(1, 10);
+    def.TableCount = 1;
+    def.Table(1) = def.DefaultTableSetting;
+    def.Table(1).FieldSlot = 1;
+    def.Table(1).OutTable = "t";
+    def.Table(1).InTable = "input.csv";
+    for (int j = 0; j < 10; ++j)
+        def.FieldPairs(1, j + 1) = FieldPair{kColumns[j], kColumns[j]};
+    Engine engine(state.Errors.Pending);
+    Silent prompt;
+    ImportRun run(state, engine, prompt);
+    const auto start = std::chrono::steady_clock::now();
+    const RunOutcome outcome = run.Start();
+    const double ours = Seconds(start);
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+
+    // sqlite3's own import of the same file into a same-shaped table, for comparison.
+    const std::string reference = (dir / "ref.sqlite").string();
+    const std::string utf8 = (dir / "input-utf8.csv").string();
+    std::system(("iconv -f CP932 -t UTF-8 '" + csv + "' > '" + utf8 + "'").c_str());
+    std::system(("sqlite3 '" + reference + "' '" + kSchema + "'").c_str());
+    const auto refStart = std::chrono::steady_clock::now();
+    std::system(
+        ("sqlite3 '" + reference + "' -cmd '.mode csv' '.import --skip 1 " + utf8 + " t'").c_str());
+    const double theirs = Seconds(refStart);
+
+    std::printf(
+        "rows: %ld\nerrors: %d\nwritten: %lld\nvantrel: %.2f s (%.0f rows/s)\nsqlite3 .import: "
+        "%.2f s\n"
+        "ratio: %.2f\npeak RSS: %.1f MB\n",
+        rows, state.Errors.ErrorCount(),
+        static_cast<long long>(
+            outcome.Counts.PairRecordCounts.size() > 1 ? outcome.Counts.PairRecordCounts[1] : 0),
+        ours, static_cast<double>(rows) / ours, theirs, ours / theirs,
+        static_cast<double>(usage.ru_maxrss) / 1024.0);
+    for (const auto& line : state.Errors.Lines())
+        std::printf("error: %s\n", line.c_str());
+    std::filesystem::remove_all(dir);
+    return 0;
+}
