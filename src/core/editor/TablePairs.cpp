@@ -68,6 +68,10 @@ void BuildPairFromRow(SessionState& state, const MappingGrid& grid, int32_t row,
         def.TableMax = tableMax;
         def.TableCount = std::max(def.TableCount, n);
     }
+    // A rebuilt pair starts without field pairs: those of a former output table would name
+    // fields the new one lacks, and reconciling with mode "0" keeps whatever is there.
+    for (int32_t j = 0; j <= def.FieldPairs.FieldBound(); ++j)
+        def.FieldPairs(n, j) = FieldPair{};
     TableSetting& pair = def.Table(n);
     pair = def.DefaultTableSetting;
     pair.FieldSlot = n;
