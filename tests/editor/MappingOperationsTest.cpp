@@ -5,10 +5,14 @@
 #include <random>
 
 #include "EditorFixture.h"
+#include "SqliteSupport.h"
 #include "editor/TablePairs.h"
+#include "sources/SourceCatalog.h"
 
 namespace vantrel {
 namespace {
+
+using test::MakeDatabase;
 
 using Names = std::vector<std::string>;
 
@@ -43,6 +47,30 @@ TEST(MappingOperations, SendOutBuildsPairsAndTakesTheInputOfTheSameName) {
     EXPECT_EQ(w.Column(0), (Names{"A", "B", "C", "E"}));
     EXPECT_EQ(w.Items(0), (Names{"D"}));
     EXPECT_EQ(w.Misalignment(), "");
+}
+
+TEST(MappingOperations, PairsGetTheirFieldsFromTheRealFiles) {
+    test::TempDir dir;
+    SessionState state;
+    MappingPanel panel;
+    Engine engine{state.Errors.Pending};
+    SourceCatalog catalog{state, engine, panel};
+    CatalogFieldLister fields{catalog};
+    MappingOperations ops{state, panel, EditorWindow::Main, fields};
+    const std::string out =
+        MakeDatabase(dir, "out.sqlite", "CREATE TABLE T (ID INTEGER, Name TEXT, Price REAL);");
+    const std::string in =
+        MakeDatabase(dir, "in.sqlite", "CREATE TABLE T (id INTEGER, NAME TEXT, cost REAL);");
+    catalog.ChooseFile(kOutputSide, out);
+    catalog.ChooseFile(kInputSide, in);
+    ASSERT_EQ(panel.Lists[0].Items(), (Names{"T"}));
+    ops.SendOut();
+    ASSERT_EQ(panel.Grid.Text(0, 1), "T");
+    const ImportDefinition& def = state.Definition;
+    EXPECT_EQ(def.FieldPairs(1, 1), (FieldPair{"id", "ID"}));
+    EXPECT_EQ(def.FieldPairs(1, 2), (FieldPair{"NAME", "Name"}));
+    EXPECT_EQ(def.FieldPairs(1, 3), FieldPair{}) << "Price is not fed";
+    EXPECT_TRUE(state.Errors.Empty());
 }
 
 TEST(MappingOperations, BuildingAPairPastTheSlotsGivesItFieldPositions) {
