@@ -31,12 +31,15 @@ TEST(TablePairs, ReleasingTheOutputSideDropsThePairAndMovesLaterPairsUp) {
     EXPECT_EQ(def.FieldPairs(3, 1), FieldPair{});
     EXPECT_EQ(def.TableMax, 4) << "bounds stay";
 
-    // Pairs whose output table is empty disappear too.
+    // A pair whose output table was emptied keeps its place: its grid row is still there, and
+    // dropping it too would shift every later pair off its row.
     ImportDefinition gap = ThreePairs();
     gap.Table(2).OutTable.clear();
     ReleasePair(gap, kOutputSide, 2);
-    EXPECT_EQ(gap.TableCount, 1);
+    EXPECT_EQ(gap.TableCount, 2);
     EXPECT_EQ(gap.Table(1).OutTable, "Out1");
+    EXPECT_EQ(gap.Table(2).InTable, "In2");
+    EXPECT_EQ(gap.FieldPairs(2, 1).InField, "i2");
 }
 
 TEST(TablePairs, ReleasingTheInputSideKeepsOutputFieldsAndSettings) {

@@ -1,12 +1,14 @@
 #include "sources/SourceCatalog.h"
 
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
+#include "SqliteSupport.h"
 #include "TestSupport.h"
 
 namespace vantrel {
 namespace {
+
+using test::MakeDatabase;
 
 using test::Fixture;
 using test::TempDir;
@@ -128,15 +130,6 @@ TEST(SourceCatalog, MissingFileIsReportedAndTheListKept) {
     EXPECT_TRUE(f.catalog.ChooseFile(kInputSide, "/nonexistent/in.csv"));
     EXPECT_NE(f.state.Errors.Line(1).find("「入力ﾌｧｲﾙ選択」"), std::string::npos);
     EXPECT_FALSE(f.catalog.ChooseFile(kInputSide, "")) << "a cancelled dialog changes nothing";
-}
-
-std::string MakeDatabase(const TempDir& dir, const char* name, const char* sql) {
-    const std::string path = dir.File(name);
-    sqlite3* db = nullptr;
-    sqlite3_open(path.c_str(), &db);
-    sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
-    sqlite3_close(db);
-    return path;
 }
 
 TEST(SourceCatalog, OutputDatabaseSizesTheModelAndChecksTheGrid) {

@@ -1,5 +1,7 @@
 #include "editor/MappingPanel.h"
 
+#include <algorithm>
+
 namespace vantrel {
 
 void NamePanelList::RemoveAt(int32_t i) {
@@ -22,6 +24,16 @@ int32_t NamePanelList::Find(const std::string& name) const {
         if (Item(i) == name) return i;
     }
     return -1;
+}
+
+void MappingGrid::MoveRow(int32_t from, int32_t to) {
+    if (from < 0 || from >= Rows() || to < 0 || to >= Rows() || from == to) return;
+    const auto first = rows_.begin();
+    if (from < to) {
+        std::rotate(first + from, first + from + 1, first + to + 1);
+    } else {
+        std::rotate(first + to, first + from, first + from + 1);
+    }
 }
 
 bool MappingGrid::ColumnHolds(int col, const std::string& name) const {

@@ -64,11 +64,22 @@ class MappingGrid {
 
     void AddRow() { rows_.emplace_back(); }
     void RemoveRow(int32_t row) { rows_.erase(rows_.begin() + row); }
+    // Takes row `from` out and puts it back so that it ends at index `to`; the rows between
+    // shift by one.
+    void MoveRow(int32_t from, int32_t to);
     void SetRowCount(int32_t n) { rows_.resize(static_cast<std::size_t>(n < 0 ? 0 : n)); }
     // True when some row holds exactly `name` in column `col`.
     bool ColumnHolds(int col, const std::string& name) const;
 
     bool Enabled = true;
+    // The current cell: the one last clicked, and the column the return buttons read.
+    int32_t CurrentRow = 0;
+    int CurrentCol = 0;
+    // Sizes in twips the window reports, and the width both columns get from them.
+    int32_t Width = 0;
+    int32_t Height = 0;
+    int32_t RowHeight = 0;
+    int32_t ColumnWidth = 0;
 
   private:
     std::vector<std::array<GridCell, 2>> rows_;
@@ -78,6 +89,9 @@ class MappingGrid {
 struct MappingPanel {
     std::array<NamePanelList, 2> Lists;  // by side: 0 output, 1 input
     MappingGrid Grid;
+    int32_t DragItem = -1;     // list position current at the last list press
+    bool Busy = false;         // an edit runs: the window shows itself disabled
+    bool UndoEnabled = false;  // the window's undo button
 };
 
 }  // namespace vantrel
