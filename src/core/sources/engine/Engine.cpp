@@ -114,6 +114,17 @@ std::unique_ptr<Database> Engine::CreateDatabase(const std::string& path,
     return backends::CreateSqlite(path, error_);
 }
 
+bool Recordset::ValidIndex(int32_t index) const {
+    if (index >= 0 && index < FieldCount()) return true;
+    SetJetError(error_, JetError::ItemNotFound, std::to_string(index));
+    return false;
+}
+
+const FieldInfo& Recordset::Field(int32_t index) const {
+    static const FieldInfo kNone;
+    return ValidIndex(index) ? fields_[static_cast<std::size_t>(index)] : kNone;
+}
+
 int32_t Recordset::FieldIndex(std::string_view name) const {
     const std::string wanted = LowerCase(name);
     for (int32_t i = 0; i < FieldCount(); ++i) {

@@ -63,8 +63,8 @@ class Recordset {
     virtual void Delete() = 0;  // the current record; the position stays until MoveNext
     virtual void Close() = 0;
 
-    virtual int32_t FieldCount() const = 0;
-    virtual const FieldInfo& Field(int32_t index) const = 0;  // 0-based, table order
+    int32_t FieldCount() const { return static_cast<int32_t>(fields_.size()); }
+    const FieldInfo& Field(int32_t index) const;  // 0-based, table order
     virtual Value GetValue(int32_t index) const = 0;
     virtual void SetValue(int32_t index, const Value& value) = 0;
 
@@ -77,6 +77,10 @@ class Recordset {
   protected:
     explicit Recordset(ErrorState& error) : error_(error) {}
     ErrorState& Error() const { return error_; }
+    // False, with error 3265, for a position the table does not have.
+    bool ValidIndex(int32_t index) const;
+
+    std::vector<FieldInfo> fields_;
 
   private:
     ErrorState& error_;

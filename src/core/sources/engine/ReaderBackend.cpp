@@ -213,20 +213,8 @@ class ExternalRecordset final : public Recordset {
         eof_ = true;
     }
 
-    int32_t FieldCount() const override { return static_cast<int32_t>(fields_.size()); }
-    const FieldInfo& Field(int32_t index) const override {
-        static const FieldInfo kNone;
-        if (index < 0 || index >= FieldCount()) {
-            SetJetError(Error(), JetError::ItemNotFound, std::to_string(index));
-            return kNone;
-        }
-        return fields_[static_cast<std::size_t>(index)];
-    }
     Value GetValue(int32_t index) const override {
-        if (index < 0 || index >= FieldCount()) {
-            SetJetError(Error(), JetError::ItemNotFound, std::to_string(index));
-            return Value::Null();
-        }
+        if (!ValidIndex(index)) return Value::Null();
         if (eof_) {
             SetJetError(Error(), JetError::NoCurrentRecord);
             return Value::Null();
@@ -281,7 +269,6 @@ class ExternalRecordset final : public Recordset {
     std::vector<std::string> request_;
     std::string path_;
     std::unique_ptr<ReaderProcess> process_;
-    std::vector<FieldInfo> fields_;
     std::vector<Value> row_;
     int64_t count_ = 0;
     bool eof_ = true;

@@ -358,8 +358,8 @@ class SqliteRecordset final : public Recordset {
         : Recordset(error),
           conn_(std::move(connection)),
           table_(std::move(table)),
-          fields_(std::move(fields)),
           rowid_(std::move(rowidName)) {
+        fields_ = std::move(fields);
         std::string columns;
         for (const auto& f : fields_)
             columns += ", " + QuoteIdentifier(f.Name);
@@ -443,22 +443,8 @@ class SqliteRecordset final : public Recordset {
         closed_ = true;
     }
 
-    int32_t FieldCount() const override { return static_cast<int32_t>(fields_.size()); }
-
-    const FieldInfo& Field(int32_t index) const override {
-        static const FieldInfo kNone;
-        if (index < 0 || index >= FieldCount()) {
-            SetJetError(Error(), JetError::ItemNotFound, std::to_string(index));
-            return kNone;
-        }
-        return fields_[static_cast<std::size_t>(index)];
-    }
-
     Value GetValue(int32_t index) const override {
-        if (index < 0 || index >= FieldCount()) {
-            SetJetError(Error(), JetError::ItemNotFound, std::to_string(index));
-            return Value::Null();
-        }
+        if (!ValidIndex(index)) return Value::Null();
         const auto i = static_cast<std::size_t>(index);
         if (mode_ != Mode::None) return buffer_[i];
         if (!Current()) return Value::Null();
@@ -467,10 +453,7 @@ class SqliteRecordset final : public Recordset {
 
     void SetValue(int32_t index, const Value& value) override {
         if (!Alive()) return;
-        if (index < 0 || index >= FieldCount()) {
-            SetJetError(Error(), JetError::ItemNotFound, std::to_string(index));
-            return;
-        }
+        if (!ValidIndex(index)) return;
         if (mode_ == Mode::None) {
             SetJetError(Error(), JetError::UpdateWithoutAddNew);
             return;
@@ -625,7 +608,6 @@ class SqliteRecordset final : public Recordset {
 
     std::shared_ptr<Connection> conn_;
     std::string table_;
-    std::vector<FieldInfo> fields_;
     std::string rowid_;
     Statement select_;
     std::map<std::vector<bool>, Statement> inserts_, updates_, deletes_;
