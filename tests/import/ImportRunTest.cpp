@@ -230,6 +230,11 @@ TEST(ImportRun, RecordErrorsAreLoggedOnceAndCountsStopAtTheFirst) {
                          "kは入力テーブルの指定がないため、インポートできませんでした"),
               1);
     EXPECT_EQ(outcome.Counts.PairRecordCounts[1], 0) << "the first record already failed";
+    const auto conversion =
+        std::find(lines.begin(), lines.end(), "NAME->n ：データ型変換エラーです。(k.n)");
+    EXPECT_EQ(r.state.Errors.DescribedLine(static_cast<int32_t>(conversion - lines.begin()) + 1),
+              "NAME->n ：データ型変換エラーです。(k.n) (2 行目ほか 2 件)")
+        << "line 2 of the file is its first data line";
     EXPECT_GE(outcome.Counts.PairErrorCounts[1], 3);
 }
 

@@ -29,8 +29,8 @@ bool PairHasInput(const ImportDefinition& def, int32_t t) {
 // the header are added as records.
 class StagedTable {
   public:
-    StagedTable(Database& work, ErrorLog& log, std::string name)
-        : work_(work), log_(log), name_(std::move(name)) {}
+    StagedTable(Database& work, ErrorLog& log, SourceRowMap& rows, std::string name)
+        : work_(work), log_(log), rows_(rows), name_(std::move(name)) {}
 
     bool Built() const { return built_; }
 
@@ -50,16 +50,16 @@ class StagedTable {
         built_ = true;
     }
 
-    void Add(const std::vector<std::string>& cells, int64_t columns, std::string_view errorPrefix) {
+    // Adds a record from input row `row`; a cell that cannot be stored is logged as cell:reason.
+    void Add(const std::vector<std::string>& cells, int64_t columns, int64_t row) {
         if (!records_) return;
+        rows_.Add(name_, row);
         records_->AddNew();
         for (int64_t c = 0; c < columns && c < static_cast<int64_t>(cells.size()); ++c) {
             const std::string& cell = cells[static_cast<std::size_t>(c)];
             if (cell.empty()) continue;
             records_->SetValue(static_cast<int32_t>(c), Value::Text(cell));
-            if (log_.Pending.IsSet())
-                log_.AddErrorLine(std::string(errorPrefix.empty() ? cell : errorPrefix) + ":" +
-                                  log_.Pending.Description);
+            if (log_.Pending.IsSet()) log_.AddErrorLine(cell + ":" + log_.Pending.Description);
         }
         records_->Update();
     }
@@ -79,6 +79,7 @@ class StagedTable {
 
     Database& work_;
     ErrorLog& log_;
+    SourceRowMap& rows_;
     std::string name_;
     std::unique_ptr<Recordset> records_;
     bool built_ = false;
@@ -112,11 +113,12 @@ bool StageWorkbook(SessionState& state, Engine& engine) {
             continue;
         }
         const std::vector<int32_t> skip = ParseSkipRows(pair.SkipRows);
-        StagedTable staged(*work, log, pair.InTable);
+        StagedTable staged(*work, log, state.StagedRows, pair.InTable);
         int64_t x = 0;
         for (; !sheet->Eof(); sheet->MoveNext()) {
             ++x;
             if (IsSkippedRow(skip, x)) continue;
+            log.SetRow(x);
             std::vector<std::string> raw, cells;
             for (int32_t c = 0; c < sheet->FieldCount(); ++c) {
                 const Value v = sheet->GetValue(c);
@@ -135,7 +137,7 @@ bool StageWorkbook(SessionState& state, Engine& engine) {
                 }
                 staged.Build(names);
             }
-            if (pair.HeaderRow < x) staged.Add(cells, static_cast<int64_t>(cells.size()), {});
+            if (pair.HeaderRow < x) staged.Add(cells, static_cast<int64_t>(cells.size()), x);
         }
         LogPending(log);
         staged.Close();
@@ -163,12 +165,13 @@ bool StageText(SessionState& state, Engine& engine) {
         const TableSetting& pair = def.Table(t);
         const std::string tableName = StagedTableName(pair.InTable);
         const std::vector<int32_t> skip = ParseSkipRows(pair.SkipRows);
-        StagedTable staged(*work, log, tableName);
+        StagedTable staged(*work, log, state.StagedRows, tableName);
         int64_t columns = 0;
         // The file is read once: a later pair naming the same text table finds it at its end.
         while (reader.ReadLine(line)) {
             const int64_t x = reader.LineNumber();
             if (IsSkippedRow(skip, x)) continue;
+            log.SetRow(x);
             std::vector<std::string> cells = SplitLine(line, pair.Delimiter);
             if ((pair.HeaderRow == 0 && !staged.Built()) ||
                 (pair.HeaderRow != 0 && x == pair.HeaderRow)) {
@@ -187,7 +190,7 @@ bool StageText(SessionState& state, Engine& engine) {
                     log.AddErrorLine(tableName + ":" + log.Pending.Description);
             }
             if (pair.HeaderRow < x) {
-                staged.Add(cells, columns, {});
+                staged.Add(cells, columns, x);
                 log.Pending.Clear();  // a failing Update of a text row is not reported
             }
         }
@@ -243,6 +246,8 @@ bool CopyDatabaseTables(SessionState& state, Engine& engine) {
         for (; !source->Eof(); source->MoveNext()) {
             ++x;
             if (std::find(skip.begin(), skip.end(), x) != skip.end()) continue;
+            log.SetRow(x);
+            state.StagedRows.Add(pair.InTable, x);
             target->AddNew();
             for (int32_t c = 0; c < source->FieldCount(); ++c) {
                 const Value v = source->GetValue(c);
@@ -272,6 +277,12 @@ bool IsSkippedRow(const std::vector<int32_t>& skip, int64_t x) {
 }
 
 bool StageInput(SessionState& state, Engine& engine) {
+    state.StagedRows.Clear();
+    // Lines logged while staging remember their input row; nothing else does.
+    struct RowReset {
+        ErrorLog& log;
+        ~RowReset() { log.SetRow(0); }
+    } reset{state.Errors};
     switch (FileKindOf(state.Definition.InputPath)) {
         case FileKind::ExcelWorkbook:
             return StageWorkbook(state, engine);

@@ -92,8 +92,10 @@ void TableTransfer::Append(int32_t t, Recordset& out, Recordset& in) {
         inNames.push_back(def.FieldPairs(t, f).InField);
     }
     const FieldMap outMap(out, outNames), inMap(in, inNames);
+    const std::string staged = StagedTableName(def.Table(t).InTable);
     in.MoveFirst();
-    while (!in.Eof()) {
+    for (int64_t record = 1; !in.Eof(); ++record) {
+        log.SetRow(state_.StagedRows.RowOf(staged, record));
         out.AddNew();
         for (int32_t f = 1; f <= def.FieldMax; ++f) {
             const FieldPair& p = def.FieldPairs(t, f);
@@ -126,7 +128,9 @@ void TableTransfer::Update(int32_t t, Recordset& out, Recordset& in) {
         WriteHeaderRecord(t, out);
         out.MoveNext();
     }
-    while (!out.Eof() && !in.Eof()) {
+    const std::string staged = StagedTableName(def.Table(t).InTable);
+    for (int64_t record = 1; !out.Eof() && !in.Eof(); ++record) {
+        log.SetRow(state_.StagedRows.RowOf(staged, record));
         out.Edit();
         for (int32_t f = 1; f <= def.FieldMax; ++f) {
             const FieldPair& p = def.FieldPairs(t, f);
@@ -192,6 +196,7 @@ void TableTransfer::TransferPair(int32_t t, int32_t pairCount) {
         default:
             break;
     }
+    log.SetRow(0);
     out->Close();
     in->Close();
     if (log.Pending.IsSet()) RecordTransferError(t, -1);

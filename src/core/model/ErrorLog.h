@@ -2,7 +2,7 @@
 
 #include <cstdint>
 #include <string>
-#include <unordered_set>
+#include <unordered_map>
 #include <vector>
 
 #include "common/ErrorState.h"
@@ -29,12 +29,29 @@ class ErrorLog {
     // Line i, 1-based as the window numbers them.
     const std::string& Line(int32_t i) const { return lines_.at(static_cast<std::size_t>(i - 1)); }
     const std::vector<std::string>& Lines() const { return lines_; }
-    // Every line followed by CR LF: the text the error window shows.
+    // Every line followed by CR LF: the text of the log itself.
     std::string Text() const;
 
+    // The input row being worked on (line of a text file, row of a sheet, record of a table);
+    // 0 when no row is. Lines added meanwhile remember where they first happened.
+    void SetRow(int64_t row) { row_ = row; }
+    // Where line i (1-based) first happened (0: not at a row) and how often it was added.
+    int64_t FirstRow(int32_t i) const { return info_.at(static_cast<std::size_t>(i - 1)).FirstRow; }
+    int64_t Occurrences(int32_t i) const { return info_.at(static_cast<std::size_t>(i - 1)).Count; }
+    // Line i with where and how often it happened, e.g. "… (12 行目ほか 3,999 件)".
+    std::string DescribedLine(int32_t i) const;
+    // Every described line followed by CR LF: what the error window and vantrel-run show.
+    std::string DescribedText() const;
+
   private:
+    struct LineInfo {
+        int64_t FirstRow = 0;
+        int64_t Count = 0;
+    };
     std::vector<std::string> lines_;
-    std::unordered_set<std::string> seen_;  // keeps the duplicate check fast on long logs
+    std::vector<LineInfo> info_;
+    std::unordered_map<std::string, std::size_t> index_;  // keeps the duplicate check fast
+    int64_t row_ = 0;
 };
 
 }  // namespace vantrel
