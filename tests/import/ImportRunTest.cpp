@@ -1,7 +1,10 @@
 #include "import/ImportRun.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sqlite3.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <deque>
 #include <filesystem>
@@ -238,6 +241,24 @@ TEST(ImportRun, RecordErrorsAreLoggedOnceAndCountsStopAtTheFirst) {
     EXPECT_GE(outcome.Counts.PairErrorCounts[1], 3);
 }
 
+TEST(ImportRun, DuplicateKeysAndTwoPairsOnOneSheet) {
+    // Two pairs naming the same sheet: the second cannot create the staged table again (logged)
+    // and adds its rows to it, so the table holds the rows twice; the key then repeats.
+    RunFixture r(Fixture("excel/mixed_types.xls"), "CREATE TABLE u (id INTEGER PRIMARY KEY, name TEXT);");
+    r.Pair(1, "u", "売上$", {{"id", "伝票番号"}, {"name", "得意先"}});
+    r.Pair(2, "u", "売上$", {{"id", "伝票番号"}});
+    r.state.Definition.Table(2).WriteMode = WriteMode::Append;
+    const RunOutcome outcome = r.Start();
+    const std::string log = r.state.Errors.Text();
+    EXPECT_NE(log.find("既に存在します"), std::string::npos) << log;
+    EXPECT_NE(log.find("値が重複している"), std::string::npos) << log;
+    EXPECT_EQ(Rows(r.output, "SELECT count(*) FROM u"), std::vector<std::string>{"5"})
+        << "the first pair wrote the five rows, every duplicate was refused";
+    // The sixth record's refusal surfaces at the next record's first check point, so the count
+    // stops after it.
+    EXPECT_EQ(outcome.Counts.PairRecordCounts[1], 6);
+}
+
 TEST(ImportRun, ChecksBackupAndCancel) {
     RunFixture r(Fixture("text/DATA.CSV"),
                  "CREATE TABLE t (code TEXT, name TEXT); INSERT INTO t VALUES ('x','y');");
@@ -287,6 +308,40 @@ TEST(ImportRun, ChecksBackupAndCancel) {
     EXPECT_TRUE(cancelled.Cancelled);
     EXPECT_TRUE(test::ReadBytes(output) == committed) << "the output database changed";
     EXPECT_NE(r.state.Errors.Text().find("中止"), std::string::npos);
+}
+
+TEST(ImportRun, AKilledRunLeavesTheOutputAsItWas) {
+    TempDir dir;
+    std::string csv = "code,name\r\n";
+    for (int i = 0; i < 60000; ++i)
+        csv += "C" + std::to_string(i) + ",名前" + std::string(40, 'x') + "\r\n";
+    test::WriteBytes(dir.File("big.csv"), csv);
+    RunFixture r(dir.File("big.csv"),
+                 "CREATE TABLE t (code TEXT, name TEXT); INSERT INTO t VALUES ('keep', 'me');");
+    r.Pair(1, "t", "big.csv", {{"code", "code"}, {"name", "name"}});
+    const std::vector<std::string> before = Rows(r.output, "SELECT * FROM t");
+    const std::string bytes = test::ReadBytes(r.output);
+
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // Killed in the middle of writing, well after the old rows were deleted.
+        ImportRun run(r.state, r.engine, r.prompt);
+        run.SetProgress([](const TransferProgress& p) {
+            if (p.Rows >= 40000) ::raise(SIGKILL);
+            return true;
+        });
+        run.Start();
+        ::_exit(3);  // not reached when the kill worked
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status)) << "the run finished before it could be killed";
+    EXPECT_EQ(WTERMSIG(status), SIGKILL);
+    // The next reader rolls the interrupted transaction back: data and bytes as before.
+    EXPECT_EQ(Rows(r.output, "SELECT * FROM t"), before);
+    EXPECT_TRUE(test::ReadBytes(r.output) == bytes)
+        << "the database file differs from before the run";
 }
 
 }  // namespace
