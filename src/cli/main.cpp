@@ -69,8 +69,8 @@ class TerminalPrompt : public UserPrompt {
 };
 
 void PrintLog(const ErrorLog& log) {
-    for (const auto& line : log.Lines())
-        std::cerr << "エラー: " << line << "\n";
+    for (int32_t i = 1; i <= log.ErrorCount(); ++i)
+        std::cerr << "エラー: " << log.DescribedLine(i) << "\n";
 }
 
 // A fresh work database path in the temporary folder, removed when the run ends.
@@ -121,7 +121,10 @@ int RunDefinition(const std::string& path, bool yes, bool backup, bool quiet) {
     }
     const RunOutcome outcome = run.Start();
     if (showProgress) std::fprintf(stderr, "\n");
-    if (!outcome.Started) return prompt.MessageShown() ? 2 : 1;
+    if (!outcome.Started) {
+        if (!prompt.MessageShown()) std::cerr << "インポートは開始されませんでした。\n";
+        return 2;
+    }
     if (!outcome.Staged) {
         PrintLog(state.Errors);
         return 2;
