@@ -341,11 +341,13 @@ void BindValue(sqlite3_stmt* stmt, int index, const Value& v) {
                               SQLITE_TRANSIENT);
             break;
         }
+        // Texts and bytes stay in the recordset's buffer until the statement has run and been
+        // reset, so SQLite need not copy them.
         case Value::Kind::Bytes:
-            sqlite3_bind_blob64(stmt, index, v.Str().data(), v.Str().size(), SQLITE_TRANSIENT);
+            sqlite3_bind_blob64(stmt, index, v.Str().data(), v.Str().size(), SQLITE_STATIC);
             break;
         default:
-            sqlite3_bind_text64(stmt, index, v.Str().data(), v.Str().size(), SQLITE_TRANSIENT,
+            sqlite3_bind_text64(stmt, index, v.Str().data(), v.Str().size(), SQLITE_STATIC,
                                 SQLITE_UTF8);
             break;
     }
@@ -437,6 +439,8 @@ class SqliteRecordset final : public Recordset {
 
     void Close() override {
         select_ = Statement();
+        lastCache_ = nullptr;
+        lastStatement_ = nullptr;
         inserts_.clear();
         updates_.clear();
         deletes_.clear();
@@ -460,7 +464,11 @@ class SqliteRecordset final : public Recordset {
         }
         const FieldInfo& f = fields_[static_cast<std::size_t>(index)];
         Value converted;
-        if (!ConvertValueToType(f.Type, value, converted)) {
+        const bool textToText = value.kind() == Value::Kind::Text &&
+                                (f.Type == FieldType::Text || f.Type == FieldType::Memo);
+        if (textToText) {
+            converted = value;
+        } else if (!ConvertValueToType(f.Type, value, converted)) {
             SetJetError(Error(), JetError::ConversionError, table_ + "." + f.Name);
             return;
         }
@@ -540,8 +548,14 @@ class SqliteRecordset final : public Recordset {
     template <typename MakeSql>
     Statement& Cached(std::map<std::vector<bool>, Statement>& cache, const std::vector<bool>& key,
                       MakeSql make) {
+        // Rows of one import set the same fields over and over: try the last statement first.
+        if (lastCache_ == &cache && lastStatement_ != nullptr && lastKey_ == key)
+            return *lastStatement_;
         auto it = cache.find(key);
         if (it == cache.end()) it = cache.emplace(key, Statement(conn_->db, make())).first;
+        lastCache_ = &cache;
+        lastKey_ = key;
+        lastStatement_ = &it->second;
         return it->second;
     }
 
@@ -611,6 +625,9 @@ class SqliteRecordset final : public Recordset {
     std::string rowid_;
     Statement select_;
     std::map<std::vector<bool>, Statement> inserts_, updates_, deletes_;
+    const std::map<std::vector<bool>, Statement>* lastCache_ = nullptr;
+    std::vector<bool> lastKey_;
+    Statement* lastStatement_ = nullptr;
     std::vector<Row> batch_;
     std::size_t index_ = 0;
     int64_t lastRowid_ = INT64_MIN;

@@ -1,5 +1,6 @@
 #include "sources/engine/TextConversion.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -44,6 +45,18 @@ uint32_t NextCodePoint(std::string_view s, std::size_t& i) {
 std::string Normalize(std::string_view text) {
     std::string out;
     out.reserve(text.size());
+    // Most values are plain ASCII: no code points to decode.
+    if (std::all_of(text.begin(), text.end(),
+                    [](char c) { return static_cast<uint8_t>(c) < 0x80; })) {
+        for (char c : text) {
+            if (c == '\t') c = ' ';
+            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 0x20);
+            out.push_back(c);
+        }
+        const auto first = out.find_first_not_of(' ');
+        if (first == std::string::npos) return {};
+        return out.substr(first, out.find_last_not_of(' ') - first + 1);
+    }
     std::size_t i = 0;
     while (i < text.size()) {
         uint32_t cp = NextCodePoint(text, i);
