@@ -1,0 +1,264 @@
+#include "FieldSettingsWindow.h"
+
+#include <QCloseEvent>
+#include <QHeaderView>
+#include <QMenuBar>
+#include <QStyle>
+
+#include "MainWindow.h"
+#include "Twips.h"
+#include "editor/ButtonStates.h"
+#include "editor/GridLayout.h"
+#include "editor/UndoHistory.h"
+
+namespace vantrel::gui {
+
+namespace {
+
+constexpr int kButtonTop = 120, kButtonHeight = 400;
+constexpr int kListLeft = 120, kListTop = 700;
+constexpr int kArrowWidth = 500;
+constexpr int kArrowTops[] = {1400, 1900, 2400};
+constexpr int kPairLineHeight = 300;
+
+QPushButton* Button(QWidget* parent, const char* name, const char* caption,
+                    const char* tip = nullptr) {
+    auto* b = new QPushButton(QString::fromUtf8(caption), parent);
+    b->setObjectName(QString::fromUtf8(name));
+    if (tip) b->setToolTip(QString::fromUtf8(tip));
+    return b;
+}
+
+QToolButton* PictureButton(QWidget* parent, const char* name, const char* tip,
+                           QStyle::StandardPixmap icon) {
+    auto* b = new QToolButton(parent);
+    b->setObjectName(QString::fromUtf8(name));
+    b->setToolTip(QString::fromUtf8(tip));
+    b->setAccessibleName(QString::fromUtf8(tip));
+    b->setIcon(parent->style()->standardIcon(icon));
+    return b;
+}
+
+// The main window behaves as disabled while this window is open; its own child windows
+// (the error window) stay usable.
+void SetMainEnabled(MainWindow& main, bool enabled) {
+    main.centralWidget()->setEnabled(enabled);
+    main.menuBar()->setEnabled(enabled);
+}
+
+}  // namespace
+
+FieldSettingsWindow::FieldSettingsWindow(MainWindow& main, Engine& /*engine*/,
+                                         SourceCatalog& catalog)
+    : QWidget(&main, Qt::Window),
+      main_(main),
+      fields_(catalog),
+      operations_(main.State(), panel_, EditorWindow::FieldSettings, fields_),
+      settings_(main.State(), panel_, main.Panel(), fields_) {
+    setObjectName("Form2");
+    setWindowTitle("フィールド設定");
+    setAttribute(Qt::WA_DeleteOnClose);
+    prev_ = Button(this, "CmdB", "前へ", "前のﾃｰﾌﾞﾙ");
+    next_ = Button(this, "CmdF", "次へ", "次のﾃｰﾌﾞﾙ");
+    method_ = Button(this, "CmdSetei", "ｲﾝﾎﾟｰﾄ方法");
+    errors_ = Button(this, "CmdErr", "ｴﾗｰ表示", "エラー表示");
+    undo_ = PictureButton(this, "CmdUndo", "やり直し", QStyle::SP_ArrowBack);
+    ok_ = Button(this, "CmdOK", "戻　る");
+    int left = 120;
+    for (QWidget* b : {static_cast<QWidget*>(prev_), static_cast<QWidget*>(next_),
+                       static_cast<QWidget*>(method_), static_cast<QWidget*>(errors_),
+                       static_cast<QWidget*>(undo_)}) {
+        const int width = b == undo_ ? 450 : 1300;
+        b->setGeometry(ToPixels(this, left), ToPixels(this, kButtonTop), ToPixels(this, width),
+                       ToPixels(this, kButtonHeight));
+        left += width + 60;
+    }
+    ok_->setGeometry(0, ToPixels(this, kButtonTop), ToPixels(this, 1200),
+                     ToPixels(this, kButtonHeight));
+    list0_ = new NameListWidget(0, this);
+    list1_ = new NameListWidget(1, this);
+    grid_ = new MappingGridWidget(this);
+    list0_->move(ToPixels(this, kListLeft), ToPixels(this, kListTop));
+    sendOut_ = Button(this, "CmdSendOut", ">>", "全て、又は選択した物を送る");
+    back0_ = Button(this, "CmdBack0", "<<", "戻す");
+    fuseigou_ = PictureButton(this, "CmdFuseigou", "対応するテーブルがない場合は元に戻す",
+                              QStyle::SP_BrowserReload);
+    sendIn_ = Button(this, "CmdSendIN", "<", "出力と同じ名称をセット");
+    setOrder_ = Button(this, "CmdSetOrder", "<-", "上から順にセット");
+    back1_ = Button(this, "CmdBack1", ">>", "全て、又は選択した物を戻す");
+    QWidget* arrows[] = {sendOut_, back0_, fuseigou_, sendIn_, setOrder_, back1_};
+    for (int i = 0; i < 6; ++i) {
+        arrows[i]->resize(ToPixels(this, kArrowWidth), ToPixels(this, 400));
+        arrows[i]->move(0, ToPixels(this, kArrowTops[i % 3]));
+    }
+    pairLine_ = new QLineEdit(this);
+    pairLine_->setObjectName("Text1");
+    pairLine_->setReadOnly(true);
+    // The import method dialog comes with its own window; until then the pair's method is
+    // edited through the definition file.
+    method_->setEnabled(false);
+
+    connect(prev_, &QPushButton::clicked, this, [this] { Step(-1); });
+    connect(next_, &QPushButton::clicked, this, [this] { Step(1); });
+    connect(errors_, &QPushButton::clicked, this, [this] { main_.ShowErrors(); });
+    connect(undo_, &QToolButton::clicked, this,
+            [this] { Edit([this] { return PopUndo(main_.State(), panel_) && false; }); });
+    connect(ok_, &QPushButton::clicked, this, [this] {
+        settings_.StoreFieldPairs();
+        ClearUndo(main_.State(), panel_);
+        main_.raise();
+        close();
+    });
+    connect(sendOut_, &QPushButton::clicked, this, [this] {
+        Edit([this] {
+            operations_.SendOut();
+            return false;
+        });
+    });
+    connect(sendIn_, &QPushButton::clicked, this, [this] {
+        Edit([this] {
+            operations_.SendIn();
+            return false;
+        });
+    });
+    connect(setOrder_, &QPushButton::clicked, this, [this] {
+        Edit([this] {
+            operations_.FillBlanks();
+            return false;
+        });
+    });
+    connect(back0_, &QPushButton::clicked, this, [this] {
+        Edit([this] {
+            operations_.Return(0);
+            return false;
+        });
+    });
+    connect(back1_, &QPushButton::clicked, this, [this] {
+        Edit([this] {
+            operations_.Return(1);
+            return false;
+        });
+    });
+    connect(fuseigou_, &QToolButton::clicked, this,
+            [this] { Edit([this] { return operations_.RevertOneSided(); }); });
+    for (NameListWidget* list : {list0_, list1_}) {
+        connect(list, &NameListWidget::pressedItem, this, [this, list](int side, bool leftButton) {
+            ReadSelections(panel_, list0_, list1_);
+            if (operations_.StartDrag(side, leftButton)) list->BeginDrag();
+        });
+    }
+    connect(grid_, &MappingGridWidget::droppedName, this, [this](int side, int row, int col) {
+        Edit([&] { return operations_.Drop(side, row, col) && false; });
+    });
+    connect(grid_, &MappingGridWidget::pressedCell, this,
+            [this](int row, int col, bool right, QPoint) {
+                if (row < 0 || right) return;
+                operations_.ToggleMark(row, col);
+                Redraw();
+            });
+    resize(ToPixels(this, 11000), ToPixels(this, 7500));
+}
+
+FieldSettingsWindow::~FieldSettingsWindow() = default;
+
+void FieldSettingsWindow::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (opened_) return;
+    opened_ = true;
+    SetMainEnabled(main_, false);
+    const bool showErrors = settings_.Open();
+    Redraw();
+    if (showErrors) main_.ShowErrors();
+}
+
+template <typename Operation>
+void FieldSettingsWindow::Edit(Operation operation) {
+    ReadSelections(panel_, list0_, list1_);
+    const bool showErrors = operation();
+    Redraw();
+    if (showErrors) main_.ShowErrors();
+}
+
+void FieldSettingsWindow::Step(int delta) {
+    bool showErrors = false;
+    if (!(delta < 0 ? settings_.Previous(showErrors) : settings_.Next(showErrors))) return;
+    Redraw();
+    if (showErrors) main_.ShowErrors();
+}
+
+void FieldSettingsWindow::Redraw() {
+    Render(panel_, list0_, list1_, grid_);
+    MappingGrid& g = panel_.Grid;
+    g.Width = ToTwips(this, grid_->width());
+    g.Height = ToTwips(this, grid_->height());
+    g.RowHeight = ToTwips(this, grid_->verticalHeader()->defaultSectionSize());
+    operations_.FitColumns();
+    if (g.ColumnWidth > 0) {
+        grid_->setColumnWidth(0, ToPixels(this, g.ColumnWidth));
+        grid_->setColumnWidth(1, ToPixels(this, g.ColumnWidth));
+    }
+    RefreshPairLine();
+    EnabledSwitch();
+}
+
+void FieldSettingsWindow::EnabledSwitch() {
+    const FieldButtons b = FieldEnabledSwitch(main_.State(), panel_, main_.Panel().Grid.Rows());
+    sendOut_->setEnabled(b.CmdSendOut);
+    back0_->setEnabled(b.CmdBack0);
+    setOrder_->setEnabled(b.CmdSetOrder);
+    sendIn_->setEnabled(b.CmdSendIN);
+    back1_->setEnabled(b.CmdBack1);
+    prev_->setEnabled(b.CmdB);
+    next_->setEnabled(b.CmdF);
+    fuseigou_->setEnabled(b.CmdFuseigou);
+    errors_->setEnabled(b.CmdErr);
+    undo_->setEnabled(panel_.UndoEnabled);
+}
+
+void FieldSettingsWindow::RefreshPairLine() {
+    const SessionState& state = main_.State();
+    const QString text = QString::fromStdString(PairLineText(state.Definition, state.CurrentTable));
+    pairLine_->setText(text);
+    const TextBoxPlace place = PlacePairLine(
+        ToTwips(this, pairLine_->fontMetrics().horizontalAdvance(text)), ToTwips(this, list0_->y()),
+        ToTwips(this, list0_->height()), ToTwips(this, width()));
+    pairLine_->setGeometry(ToPixels(this, place.Left), ToPixels(this, place.Top),
+                           ToPixels(this, place.Width), ToPixels(this, kPairLineHeight));
+}
+
+void FieldSettingsWindow::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    if (ToTwips(this, width()) < 6000 || ToTwips(this, frameGeometry().height()) < 5000) return;
+    auto px = [this](int twips) { return ToPixels(this, twips); };
+    const int clientWidth = ToTwips(this, width()), clientHeight = ToTwips(this, height());
+    ok_->move(px(clientWidth - ToTwips(this, ok_->width()) - 120), ok_->y());
+    const int w = (clientWidth - 2 * kListLeft - 2 * (kArrowWidth + 40) - 30) / 4;
+    const int h = clientHeight - kListTop - kPairLineHeight - 200;
+    list0_->setGeometry(px(kListLeft), px(kListTop), px(w), px(h));
+    const int leftColumn = kListLeft + w + 20;
+    for (QWidget* b : {static_cast<QWidget*>(sendOut_), static_cast<QWidget*>(back0_),
+                       static_cast<QWidget*>(fuseigou_)}) {
+        b->move(px(leftColumn), b->y());
+    }
+    const int gridLeft = leftColumn + kArrowWidth + 20;
+    grid_->setGeometry(px(gridLeft), px(kListTop), px(2 * w), px(h));
+    const int rightColumn = gridLeft + 2 * w + 20;
+    for (QWidget* b : {static_cast<QWidget*>(sendIn_), static_cast<QWidget*>(setOrder_),
+                       static_cast<QWidget*>(back1_)}) {
+        b->move(px(rightColumn), b->y());
+    }
+    list1_->setGeometry(px(rightColumn + kArrowWidth + 20), px(kListTop), px(w), px(h));
+    if (opened_) Redraw();
+}
+
+void FieldSettingsWindow::closeEvent(QCloseEvent* event) {
+    if (!left_) {
+        left_ = true;
+        settings_.Leave();
+        SetMainEnabled(main_, true);
+        main_.EnabledSwitch();
+    }
+    event->accept();
+}
+
+}  // namespace vantrel::gui

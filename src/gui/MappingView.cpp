@@ -1,0 +1,121 @@
+#include "MappingView.h"
+
+#include <QApplication>
+#include <QDrag>
+#include <QDragEnterEvent>
+#include <QHeaderView>
+#include <QMimeData>
+
+namespace vantrel::gui {
+
+namespace {
+
+constexpr const char* kMime = "application/x-vantrel-list-side";
+
+int DraggedSide(const QMimeData* mime) {
+    if (!mime || !mime->hasFormat(kMime)) return -1;
+    return mime->data(kMime).toInt();
+}
+
+void RenderList(const NamePanelList& list, NameListWidget* widget) {
+    QSignalBlocker block(widget);
+    widget->clear();
+    for (const auto& name : list.Items())
+        widget->addItem(QString::fromStdString(name));
+    widget->setCurrentRow(list.Current());
+    if (list.Current() < 0) widget->clearSelection();
+    widget->setEnabled(list.Enabled);
+}
+
+}  // namespace
+
+NameListWidget::NameListWidget(int side, QWidget* parent) : QListWidget(parent), side_(side) {
+    setObjectName(side == 0 ? "List0" : "List1");
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setDragEnabled(false);  // drags start only when the editor allows them
+}
+
+void NameListWidget::mousePressEvent(QMouseEvent* event) {
+    QListWidget::mousePressEvent(event);
+    emit pressedItem(side_, event->button() == Qt::LeftButton);
+}
+
+void NameListWidget::BeginDrag() {
+    auto* drag = new QDrag(this);
+    auto* mime = new QMimeData;
+    mime->setData(kMime, QByteArray::number(side_));
+    if (currentItem()) mime->setText(currentItem()->text());
+    drag->setMimeData(mime);
+    drag->exec(Qt::MoveAction);
+}
+
+MappingGridWidget::MappingGridWidget(QWidget* parent) : QTableWidget(0, 2, parent) {
+    setObjectName("MSFlexGrid1");
+    horizontalHeader()->hide();
+    verticalHeader()->hide();
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setSelectionMode(QAbstractItemView::NoSelection);
+    setAcceptDrops(true);
+    viewport()->setAcceptDrops(true);
+    setDropIndicatorShown(false);
+    setWordWrap(false);
+}
+
+void MappingGridWidget::dragEnterEvent(QDragEnterEvent* event) {
+    if (DraggedSide(event->mimeData()) >= 0) event->acceptProposedAction();
+}
+
+void MappingGridWidget::dragMoveEvent(QDragMoveEvent* event) {
+    if (DraggedSide(event->mimeData()) >= 0) event->acceptProposedAction();
+}
+
+void MappingGridWidget::dropEvent(QDropEvent* event) {
+    const int side = DraggedSide(event->mimeData());
+    const QModelIndex index = indexAt(event->position().toPoint());
+    if (side >= 0 && index.isValid()) emit droppedName(side, index.row(), index.column());
+    event->acceptProposedAction();
+}
+
+void MappingGridWidget::mousePressEvent(QMouseEvent* event) {
+    const QModelIndex index = indexAt(event->position().toPoint());
+    emit pressedCell(index.isValid() ? index.row() : -1, index.isValid() ? index.column() : -1,
+                     event->button() == Qt::RightButton, event->globalPosition().toPoint());
+}
+
+QColor CellColor(uint32_t bgr, const QPalette& palette) {
+    if (bgr == 0 || (bgr & 0x80000000u)) return palette.color(QPalette::Base);
+    return QColor(static_cast<int>(bgr & 0xFF), static_cast<int>((bgr >> 8) & 0xFF),
+                  static_cast<int>((bgr >> 16) & 0xFF));
+}
+
+void Render(const MappingPanel& panel, NameListWidget* out, NameListWidget* in,
+            MappingGridWidget* grid) {
+    RenderList(panel.Lists[0], out);
+    RenderList(panel.Lists[1], in);
+    const MappingGrid& g = panel.Grid;
+    QSignalBlocker block(grid);
+    grid->setRowCount(g.Rows());
+    for (int32_t r = 0; r < g.Rows(); ++r) {
+        for (int c = 0; c < 2; ++c) {
+            auto* item = grid->item(r, c);
+            if (!item) {
+                item = new QTableWidgetItem;
+                grid->setItem(r, c, item);
+            }
+            item->setText(QString::fromStdString(g.Text(r, c)));
+            item->setBackground(CellColor(g.Cell(r, c).BackColor, grid->palette()));
+            item->setTextAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+        }
+    }
+    grid->setEnabled(g.Enabled);
+}
+
+void ReadSelections(MappingPanel& panel, const NameListWidget* out, const NameListWidget* in) {
+    for (const NameListWidget* w : {out, in}) {
+        const auto selected = w->selectedItems();
+        panel.Lists[static_cast<std::size_t>(w->Side())].SetCurrent(
+            selected.isEmpty() ? -1 : w->row(selected.front()));
+    }
+}
+
+}  // namespace vantrel::gui

@@ -1,0 +1,154 @@
+// The windows, driven as a user would: buttons clicked, files chosen, questions answered.
+#include <sqlite3.h>
+
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTest>
+#include <QToolButton>
+#include <deque>
+
+#include "ErrorWindow.h"
+#include "MainWindow.h"
+#include "TestSupport.h"
+
+using namespace vantrel;
+using namespace vantrel::gui;
+
+namespace {
+
+struct Answers : UserPrompt {
+    std::vector<std::string> Messages, Questions;
+    int ErrorWindows = 0;
+    bool AskYesNo(const std::string& q) override {
+        Questions.push_back(q);
+        return true;
+    }
+    void ShowMessage(const std::string& m, const std::string&) override { Messages.push_back(m); }
+    void ShowErrorWindow() override { ++ErrorWindows; }
+};
+
+struct Files : FileDialogs {
+    std::string Output, Input, Definition;
+    std::optional<std::string> AskDataFile(int side) override { return side == 0 ? Output : Input; }
+    std::optional<std::string> AskSavePath(const std::string&, const std::string&) override {
+        return Definition;
+    }
+    std::optional<std::string> AskOpenPath(const std::string&, const std::string&) override {
+        return Definition;
+    }
+};
+
+template <typename T>
+T* Child(QWidget* w, const char* name) {
+    T* child = w->findChild<T*>(QString::fromUtf8(name));
+    if (!child) qFatal("no control %s", name);
+    return child;
+}
+
+}  // namespace
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+  private slots:
+    void ControlsCarryTheirNamesAndCaptions();
+    void AnImportFromChoosingFilesToTheSummary();
+};
+
+void MainWindowTest::ControlsCarryTheirNamesAndCaptions() {
+    SessionState state;
+    MainWindow window(state);
+    QCOMPARE(window.objectName(), QString("Form1"));
+    QCOMPARE(window.windowTitle(), QString("Vantrel"));
+    QCOMPARE(Child<QPushButton>(&window, "CmdOK")->text(), QString("終　了"));
+    QCOMPARE(Child<QPushButton>(&window, "CmdStart")->text(), QString("ｲﾝﾎﾟｰﾄ開始(&S)"));
+    QCOMPARE(Child<QPushButton>(&window, "CmdSendOut")->toolTip(),
+             QString("選択されてなければ全て送る。又は選択した物を送る"));
+    QCOMPARE(Child<QToolButton>(&window, "保存")->toolTip(), QString("ｲﾝﾎﾟｰﾄ方法を保存します"));
+    Child<QListWidget>(&window, "List0");
+    Child<QListWidget>(&window, "List1");
+    QCOMPARE(Child<QTableWidget>(&window, "MSFlexGrid1")->columnCount(), 2);
+    QStringList menus;
+    for (QAction* a : window.menuBar()->actions())
+        menus << a->text();
+    QCOMPARE(menus, (QStringList{"ファイル(&F)", "ｴﾗｰ表示(&W)", "バーション(&V)"}));
+    // Nothing chosen yet: only the output file can be chosen.
+    QVERIFY(Child<QPushButton>(&window, "CmdOut")->isEnabled());
+    QVERIFY(!Child<QPushButton>(&window, "CmdIn")->isEnabled());
+    QVERIFY(!Child<QPushButton>(&window, "CmdStart")->isEnabled());
+    QVERIFY(!Child<QToolButton>(&window, "保存")->isEnabled());
+}
+
+void MainWindowTest::AnImportFromChoosingFilesToTheSummary() {
+    test::TempDir dir;
+    const std::string output = dir.File("out.sqlite");
+    sqlite3* db = nullptr;
+    sqlite3_open(output.c_str(), &db);
+    sqlite3_exec(db, "CREATE TABLE DATA (CODE TEXT, NAME TEXT); CREATE TABLE other (x);", nullptr,
+                 nullptr, nullptr);
+    sqlite3_close(db);
+
+    SessionState state;
+    MainWindow window(state);
+    Answers answers;
+    Files files;
+    files.Output = output;
+    files.Input = test::Fixture("text/DATA.CSV");
+    window.SetPrompt(&answers);
+    window.SetFileDialogs(&files);
+    QVERIFY(window.StartUp(QString()));
+    window.show();
+
+    QTest::mouseClick(Child<QPushButton>(&window, "CmdOut"), Qt::LeftButton);
+    QCOMPARE(Child<QListWidget>(&window, "List0")->count(), 2);
+    QVERIFY(Child<QPushButton>(&window, "CmdIn")->isEnabled());
+    QTest::mouseClick(Child<QPushButton>(&window, "CmdIn"), Qt::LeftButton);
+    QCOMPARE(Child<QListWidget>(&window, "List1")->item(0)->text(), QString("DATA"));
+    // ">>" with nothing selected sends both output tables; DATA takes its input along.
+    QTest::mouseClick(Child<QPushButton>(&window, "CmdSendOut"), Qt::LeftButton);
+    auto* grid = Child<QTableWidget>(&window, "MSFlexGrid1");
+    QCOMPARE(grid->rowCount(), 2);
+    QCOMPARE(grid->item(0, 1)->text(), QString("DATA"));
+    QCOMPARE(Child<QListWidget>(&window, "List1")->count(), 0);
+    QCOMPARE(Child<QLineEdit>(&window, "Text1")->text(),
+             QString::fromStdString(output + "  <--  " + files.Input));
+    // A click marks the row of "other"; "<<" then returns only that row.
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualItemRect(grid->item(1, 0)).center());
+    QCOMPARE(grid->item(1, 0)->background().color(), QColor(0xC0, 0xC0, 0xFF));
+    QTest::mouseClick(Child<QPushButton>(&window, "CmdBack0"), Qt::LeftButton);
+    QCOMPARE(grid->rowCount(), 1);
+    QCOMPARE(Child<QListWidget>(&window, "List0")->item(0)->text(), QString("other"));
+    QCOMPARE(state.Definition.TableCount, 1);
+    // The fields matched by name, so the import can start.
+    auto* start = Child<QPushButton>(&window, "CmdStart");
+    QVERIFY(start->isEnabled());
+    QTest::mouseClick(start, Qt::LeftButton);
+    QVERIFY2(!answers.Messages.empty(), state.Errors.Text().c_str());
+    QCOMPARE(QString::fromStdString(answers.Messages.back()),
+             QString("DATAを 3件 \n　　更新しました"));
+
+    // Saving writes the definition the runner and the windows read.
+    files.Definition = dir.File("saved.imp");
+    QTest::mouseClick(Child<QToolButton>(&window, "保存"), Qt::LeftButton);
+    QVERIFY(QFile::exists(QString::fromStdString(files.Definition)));
+    QVERIFY(!state.Definition.Modified);
+
+    // The error window shows the log with where each line happened.
+    state.Errors.SetRow(7);
+    state.Errors.AddErrorLine("テスト");
+    window.ShowErrors();
+    auto* errors = window.findChild<ErrorWindow*>("Form4");
+    QVERIFY(errors);
+    QCOMPARE(Child<QPlainTextEdit>(errors, "RichTextBox1")->toPlainText(),
+             QString("テスト (7 行目)\n"));
+    if (qEnvironmentVariableIsSet("VANTREL_SCREENSHOT")) {
+        window.grab().save(qEnvironmentVariable("VANTREL_SCREENSHOT"));
+    }
+    window.close();
+}
+
+QTEST_MAIN(MainWindowTest)
+#include "MainWindowTest.moc"
