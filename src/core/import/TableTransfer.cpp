@@ -106,11 +106,19 @@ void TableTransfer::Append(int32_t t, Recordset& out, Recordset& in) {
                                      "は入力フィールドの指定がないため移行されませんでした");
                 continue;
             }
+            static const Value kNull;
             const int32_t from = inMap.Index(in, k, p.InField);
-            const Value v = from >= 0 ? in.GetValue(from) : Value::Null();
+            const Value& v = from >= 0 ? in.GetValue(from) : kNull;
             if (v.IsNull() || (v.kind() == Value::Kind::Text && v.Str().empty())) continue;
             const int32_t to = outMap.Index(out, k, p.OutField);
-            if (to >= 0) out.SetValue(to, Value::Text(WithoutQuotes(v.ToText())));
+            if (to >= 0) {
+                // Texts without quotes, the usual case, need no copy to lose them.
+                if (v.kind() == Value::Kind::Text && v.Str().find('"') == std::string::npos) {
+                    out.SetValue(to, v);
+                } else {
+                    out.SetValue(to, Value::Text(WithoutQuotes(v.ToText())));
+                }
+            }
             if (log.Pending.IsSet()) RecordTransferError(t, f);
         }
         out.Update();
@@ -135,7 +143,7 @@ void TableTransfer::Update(int32_t t, Recordset& out, Recordset& in) {
         for (int32_t f = 1; f <= def.FieldMax; ++f) {
             const FieldPair& p = def.FieldPairs(t, f);
             if (p.InField.empty()) continue;
-            const Value v = in.GetValue(std::string_view(p.InField));
+            const Value& v = in.GetValue(std::string_view(p.InField));
             if (v.IsNull() || (v.kind() == Value::Kind::Text && v.Str().empty())) continue;
             out.SetValue(std::string_view(p.OutField), v);
             if (log.Pending.IsSet()) RecordTransferError(t, f);

@@ -89,6 +89,7 @@ std::string FoldQuotes(std::string_view input) {
 }
 
 std::string RestorePiece(std::string_view piece) {
+    if (piece.find(kCommaMarker) == std::string_view::npos) return std::string(piece);
     std::string out;
     out.reserve(piece.size());
     std::size_t pos = 0;

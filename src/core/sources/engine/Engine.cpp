@@ -134,9 +134,10 @@ int32_t Recordset::FieldIndex(std::string_view name) const {
     return -1;
 }
 
-Value Recordset::GetValue(std::string_view name) const {
+const Value& Recordset::GetValue(std::string_view name) const {
+    static const Value kNull;
     const int32_t i = FieldIndex(name);
-    return i < 0 ? Value::Null() : GetValue(i);
+    return i < 0 ? kNull : GetValue(i);
 }
 
 void Recordset::SetValue(std::string_view name, const Value& value) {

@@ -65,13 +65,14 @@ class Recordset {
 
     int32_t FieldCount() const { return static_cast<int32_t>(fields_.size()); }
     const FieldInfo& Field(int32_t index) const;  // 0-based, table order
-    virtual Value GetValue(int32_t index) const = 0;
+    // The current record's value, valid until the recordset moves or changes.
+    virtual const Value& GetValue(int32_t index) const = 0;
     virtual void SetValue(int32_t index, const Value& value) = 0;
 
     // Position of a field by name (exact, as Access compares: letter case ignored); -1 with
     // error 3265 when the table has no such field.
     int32_t FieldIndex(std::string_view name) const;
-    Value GetValue(std::string_view name) const;
+    const Value& GetValue(std::string_view name) const;
     void SetValue(std::string_view name, const Value& value);
 
   protected:

@@ -213,11 +213,12 @@ class ExternalRecordset final : public Recordset {
         eof_ = true;
     }
 
-    Value GetValue(int32_t index) const override {
-        if (!ValidIndex(index)) return Value::Null();
+    const Value& GetValue(int32_t index) const override {
+        static const Value kNull;
+        if (!ValidIndex(index)) return kNull;
         if (eof_) {
             SetJetError(Error(), JetError::NoCurrentRecord);
-            return Value::Null();
+            return kNull;
         }
         return row_[static_cast<std::size_t>(index)];
     }

@@ -447,11 +447,12 @@ class SqliteRecordset final : public Recordset {
         closed_ = true;
     }
 
-    Value GetValue(int32_t index) const override {
-        if (!ValidIndex(index)) return Value::Null();
+    const Value& GetValue(int32_t index) const override {
+        static const Value kNull;
+        if (!ValidIndex(index)) return kNull;
         const auto i = static_cast<std::size_t>(index);
         if (mode_ != Mode::None) return buffer_[i];
-        if (!Current()) return Value::Null();
+        if (!Current()) return kNull;
         return batch_[index_].values[i];
     }
 
