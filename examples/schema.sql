@@ -8,3 +8,11 @@ CREATE TABLE 顧客 (
     備考 TEXT
 );
 INSERT INTO 顧客 VALUES ('OLD1', '前回の顧客', NULL, 1, '2020-01-01', NULL);
+
+CREATE TABLE 品目 (
+    コード VARCHAR(10) PRIMARY KEY,
+    品名 VARCHAR(50),
+    数量 INTEGER,
+    単価 CURRENCY,
+    納品日 DATE
+);
