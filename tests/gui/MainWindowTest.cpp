@@ -56,6 +56,8 @@ class MainWindowTest : public QObject {
   private slots:
     void ControlsCarryTheirNamesAndCaptions();
     void AnImportFromChoosingFilesToTheSummary();
+    void TheFieldSettingsWindowEditsOnePairWhileTheMainWindowWaits();
+    void SmallWindowsKeepTheirLayout();
 };
 
 void MainWindowTest::ControlsCarryTheirNamesAndCaptions() {
@@ -116,7 +118,8 @@ void MainWindowTest::AnImportFromChoosingFilesToTheSummary() {
     QCOMPARE(Child<QLineEdit>(&window, "Text1")->text(),
              QString::fromStdString(output + "  <--  " + files.Input));
     // A click marks the row of "other"; "<<" then returns only that row.
-    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualItemRect(grid->item(1, 0)).center());
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
+                      grid->visualItemRect(grid->item(1, 0)).center());
     QCOMPARE(grid->item(1, 0)->background().color(), QColor(0xC0, 0xC0, 0xFF));
     QTest::mouseClick(Child<QPushButton>(&window, "CmdBack0"), Qt::LeftButton);
     QCOMPARE(grid->rowCount(), 1);
@@ -148,6 +151,61 @@ void MainWindowTest::AnImportFromChoosingFilesToTheSummary() {
         window.grab().save(qEnvironmentVariable("VANTREL_SCREENSHOT"));
     }
     window.close();
+}
+
+void MainWindowTest::TheFieldSettingsWindowEditsOnePairWhileTheMainWindowWaits() {
+    test::TempDir dir;
+    const std::string output = dir.File("out.sqlite");
+    sqlite3* db = nullptr;
+    sqlite3_open(output.c_str(), &db);
+    sqlite3_exec(db, "CREATE TABLE DATA (CODE TEXT, NAME TEXT, EXTRA TEXT);", nullptr, nullptr,
+                 nullptr);
+    sqlite3_close(db);
+    SessionState state;
+    MainWindow window(state);
+    Answers answers;
+    Files files;
+    files.Output = output;
+    files.Input = test::Fixture("text/DATA.CSV");
+    window.SetPrompt(&answers);
+    window.SetFileDialogs(&files);
+    QVERIFY(window.StartUp(QString()));
+    window.show();
+    QTest::mouseClick(Child<QPushButton>(&window, "CmdOut"), Qt::LeftButton);
+    QTest::mouseClick(Child<QPushButton>(&window, "CmdIn"), Qt::LeftButton);
+    QTest::mouseClick(Child<QPushButton>(&window, "CmdSendOut"), Qt::LeftButton);
+    QTest::mouseClick(Child<QPushButton>(&window, "CmdFieldSet"), Qt::LeftButton);
+    auto* fields = window.findChild<QWidget*>("Form2");
+    QVERIFY(fields);
+    QCOMPARE(fields->windowTitle(), QString("フィールド設定"));
+    QVERIFY(!window.centralWidget()->isEnabled());
+    auto* grid = Child<QTableWidget>(fields, "MSFlexGrid1");
+    QCOMPARE(grid->rowCount(), 2);
+    QCOMPARE(grid->item(0, 0)->text(), QString("CODE"));
+    QCOMPARE(Child<QListWidget>(fields, "List0")->item(0)->text(), QString("EXTRA"));
+    // "<<" returns every row; leaving writes the empty mapping back.
+    QTest::mouseClick(Child<QPushButton>(fields, "CmdBack0"), Qt::LeftButton);
+    QCOMPARE(grid->rowCount(), 0);
+    QTest::mouseClick(Child<QPushButton>(fields, "CmdOK"), Qt::LeftButton);
+    QVERIFY(window.centralWidget()->isEnabled());
+    QVERIFY(state.Definition.FieldPairs(1, 1).OutField.empty());
+    QVERIFY(!Child<QPushButton>(&window, "CmdStart")->isEnabled());
+}
+
+void MainWindowTest::SmallWindowsKeepTheirLayout() {
+    SessionState state;
+    MainWindow window(state);
+    window.show();
+    auto* grid = Child<QTableWidget>(&window, "MSFlexGrid1");
+    window.resize(900, 600);
+    QCoreApplication::processEvents();
+    const QRect before = grid->geometry();
+    window.resize(300, 200);  // below 6000 x 5000 twips: nothing moves
+    QCoreApplication::processEvents();
+    QCOMPARE(grid->geometry(), before);
+    window.resize(1200, 800);
+    QCoreApplication::processEvents();
+    QVERIFY(grid->width() > before.width());
 }
 
 QTEST_MAIN(MainWindowTest)
