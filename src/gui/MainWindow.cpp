@@ -361,7 +361,8 @@ void MainWindow::OpenFieldSettings(bool fromPopup) {
 }
 
 void MainWindow::OpenHelp() {
-    const QString help = QDir(QCoreApplication::applicationDirPath()).filePath("vantrel.chm");
+    // The help page sits beside the program; a missing page or viewer is not reported.
+    const QString help = QDir(QCoreApplication::applicationDirPath()).filePath("vantrel.html");
     if (QFileInfo::exists(help)) QDesktopServices::openUrl(QUrl::fromLocalFile(help));
 }
 
