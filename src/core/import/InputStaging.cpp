@@ -59,7 +59,8 @@ class StagedTable {
             const std::string& cell = cells[static_cast<std::size_t>(c)];
             if (cell.empty()) continue;
             records_->SetValue(static_cast<int32_t>(c), Value::Text(cell));
-            if (log_.Pending.IsSet()) log_.AddErrorLine(cell + ":" + log_.Pending.Description);
+            if (log_.Pending.IsSet())
+                log_.AddErrorLine(cell + ":" + log_.Pending.Description);
         }
         records_->Update();
     }

@@ -140,9 +140,9 @@ const Value& Recordset::GetValue(std::string_view name) const {
     return i < 0 ? kNull : GetValue(i);
 }
 
-void Recordset::SetValue(std::string_view name, const Value& value) {
+void Recordset::SetValue(std::string_view name, Value value) {
     const int32_t i = FieldIndex(name);
-    if (i >= 0) SetValue(i, value);
+    if (i >= 0) SetValue(i, std::move(value));
 }
 
 }  // namespace vantrel

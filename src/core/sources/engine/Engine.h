@@ -67,13 +67,13 @@ class Recordset {
     const FieldInfo& Field(int32_t index) const;  // 0-based, table order
     // The current record's value, valid until the recordset moves or changes.
     virtual const Value& GetValue(int32_t index) const = 0;
-    virtual void SetValue(int32_t index, const Value& value) = 0;
+    virtual void SetValue(int32_t index, Value value) = 0;
 
     // Position of a field by name (exact, as Access compares: letter case ignored); -1 with
     // error 3265 when the table has no such field.
     int32_t FieldIndex(std::string_view name) const;
     const Value& GetValue(std::string_view name) const;
-    void SetValue(std::string_view name, const Value& value);
+    void SetValue(std::string_view name, Value value);
 
   protected:
     explicit Recordset(ErrorState& error) : error_(error) {}

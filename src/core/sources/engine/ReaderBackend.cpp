@@ -222,7 +222,7 @@ class ExternalRecordset final : public Recordset {
         }
         return row_[static_cast<std::size_t>(index)];
     }
-    void SetValue(int32_t, const Value&) override { ReadOnly(); }
+    void SetValue(int32_t, Value) override { ReadOnly(); }
 
   private:
     void ReadOnly() const { SetJetError(Error(), JetError::ReadOnly, path_); }

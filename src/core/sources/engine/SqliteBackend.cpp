@@ -456,7 +456,7 @@ class SqliteRecordset final : public Recordset {
         return batch_[index_].values[i];
     }
 
-    void SetValue(int32_t index, const Value& value) override {
+    void SetValue(int32_t index, Value value) override {
         if (!Alive()) return;
         if (!ValidIndex(index)) return;
         if (mode_ == Mode::None) {
@@ -468,7 +468,7 @@ class SqliteRecordset final : public Recordset {
         const bool textToText = value.kind() == Value::Kind::Text &&
                                 (f.Type == FieldType::Text || f.Type == FieldType::Memo);
         if (textToText) {
-            converted = value;
+            converted = std::move(value);
         } else if (!ConvertValueToType(f.Type, value, converted)) {
             SetJetError(Error(), JetError::ConversionError, table_ + "." + f.Name);
             return;
