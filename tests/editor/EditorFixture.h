@@ -41,6 +41,14 @@ class FixedFields final : public FieldLister {
     const ImportDefinition* definition = nullptr;
 };
 
+// The texts of one grid column, top row first.
+inline std::vector<std::string> ColumnTexts(const MappingGrid& grid, int col) {
+    std::vector<std::string> names;
+    for (int32_t r = 0; r < grid.Rows(); ++r)
+        names.push_back(grid.Text(r, col));
+    return names;
+}
+
 // A main window with its undo ring on disk and the fields of a few tables.
 struct MainWindowFixture {
     TempDir dir;
@@ -67,12 +75,7 @@ struct MainWindowFixture {
         state.Definition.Allocate(static_cast<int32_t>(out.size()), 0);
     }
 
-    std::vector<std::string> Column(int col) const {
-        std::vector<std::string> names;
-        for (int32_t r = 0; r < panel.Grid.Rows(); ++r)
-            names.push_back(panel.Grid.Text(r, col));
-        return names;
-    }
+    std::vector<std::string> Column(int col) const { return ColumnTexts(panel.Grid, col); }
     const std::vector<std::string>& Items(int side) const {
         return panel.Lists[static_cast<std::size_t>(side)].Items();
     }

@@ -26,12 +26,7 @@ struct FieldWindow : test::MainWindowFixture {
         ops.FillBlanks();
         state.CurrentTable = 1;
     }
-    Names FieldColumn(int col) const {
-        Names names;
-        for (int32_t r = 0; r < fieldPanel.Grid.Rows(); ++r)
-            names.push_back(fieldPanel.Grid.Text(r, col));
-        return names;
-    }
+    Names FieldColumn(int col) const { return test::ColumnTexts(fieldPanel.Grid, col); }
 };
 
 TEST(FieldSettings, LoadingAPairShowsItsMappingAndTheUnplacedFields) {

@@ -50,10 +50,14 @@ bool FieldSettings::Open() {
 bool FieldSettings::LoadPair() {
     ClearUndo(state_, panel_);
     RefreshPairFields(state_, state_.CurrentTable, kKeepMapping, fields_);
+    ShowPairFields();
+    return state_.Errors.ErrorCount() != 0;
+}
+
+void FieldSettings::ShowPairFields() {
     FillFieldGrid(state_.Definition, state_.CurrentTable, panel_.Grid);
     ListUnplaced(state_.OutFieldList, panel_.Grid, kOutputSide, panel_.Lists[kOutputSide]);
     ListUnplaced(state_.InFieldList, panel_.Grid, kInputSide, panel_.Lists[kInputSide]);
-    return state_.Errors.ErrorCount() != 0;
 }
 
 void FieldSettings::ClearFieldPairs(int32_t t) {

@@ -28,6 +28,10 @@ class FieldSettings {
     bool Open();
     // Loads pair CurrentTable with an empty undo history. True when the log holds lines.
     bool LoadPair();
+    // Shows the field pairs of CurrentTable in the grid and the fields not placed in the lists,
+    // from the field lists already read: after loading, and after the import method dialog
+    // changed the pair's header row.
+    void ShowPairFields();
     // Writes the grid into the field pairs of CurrentTable, packed from position 1.
     void StoreFieldPairs();
     // Empties every field position of pair t.

@@ -42,6 +42,8 @@ std::string_view TrimBlanks(std::string_view s) {
     return s;
 }
 
+}  // namespace
+
 bool ToRowNumber(std::string_view s, int64_t& value) {
     s = TrimBlanks(s);
     if (!s.empty() && s.front() == '+') s.remove_prefix(1);
@@ -49,8 +51,6 @@ bool ToRowNumber(std::string_view s, int64_t& value) {
     const auto [ptr, ec] = std::from_chars(s.data(), s.data() + s.size(), value);
     return ec == std::errc{} && ptr == s.data() + s.size();
 }
-
-}  // namespace
 
 std::string FoldQuotes(std::string_view input) {
     if (input.empty()) return {};

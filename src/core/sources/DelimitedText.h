@@ -28,6 +28,9 @@ std::string RestorePiece(std::string_view piece);
 // FoldQuotes, then SplitFoldedLine: what every reader does with a line it uses.
 std::vector<std::string> SplitLine(std::string_view line, std::string_view delimiter);
 
+// One part of a rows entry as a whole number: decimal digits, blanks around and a "+" allowed.
+bool ToRowNumber(std::string_view text, int64_t& value);
+
 // Expands a list such as "2-4,6" into its row numbers, in the order written, duplicates kept.
 // Entries whose parts are not whole numbers add nothing; the list stops at kMaxSkipRows numbers.
 std::vector<int32_t> ParseSkipRows(std::string_view text);
