@@ -5,6 +5,7 @@
 #include <QMenuBar>
 #include <QStyle>
 
+#include "ImportMethodDialog.h"
 #include "MainWindow.h"
 #include "Twips.h"
 #include "editor/ButtonStates.h"
@@ -48,10 +49,10 @@ void SetMainEnabled(MainWindow& main, bool enabled) {
 
 }  // namespace
 
-FieldSettingsWindow::FieldSettingsWindow(MainWindow& main, Engine& /*engine*/,
-                                         SourceCatalog& catalog)
+FieldSettingsWindow::FieldSettingsWindow(MainWindow& main, Engine& engine, SourceCatalog& catalog)
     : QWidget(&main, Qt::Window),
       main_(main),
+      engine_(engine),
       fields_(catalog),
       operations_(main.State(), panel_, EditorWindow::FieldSettings, fields_),
       settings_(main.State(), panel_, main.Panel(), fields_) {
@@ -94,13 +95,11 @@ FieldSettingsWindow::FieldSettingsWindow(MainWindow& main, Engine& /*engine*/,
     pairLine_ = new QLineEdit(this);
     pairLine_->setObjectName("Text1");
     pairLine_->setReadOnly(true);
-    // The import method dialog comes with its own window; until then the pair's method is
-    // edited through the definition file.
-    method_->setEnabled(false);
 
     connect(prev_, &QPushButton::clicked, this, [this] { Step(-1); });
     connect(next_, &QPushButton::clicked, this, [this] { Step(1); });
     connect(errors_, &QPushButton::clicked, this, [this] { main_.ShowErrors(); });
+    connect(method_, &QPushButton::clicked, this, &FieldSettingsWindow::OpenImportMethod);
     connect(undo_, &QToolButton::clicked, this,
             [this] { Edit([this] { return PopUndo(main_.State(), panel_) && false; }); });
     connect(ok_, &QPushButton::clicked, this, [this] {
@@ -160,6 +159,24 @@ FieldSettingsWindow::FieldSettingsWindow(MainWindow& main, Engine& /*engine*/,
 }
 
 FieldSettingsWindow::~FieldSettingsWindow() = default;
+
+void FieldSettingsWindow::OpenImportMethod() {
+    // The dialog keeps this window disabled until it closes; it belongs to the main window so
+    // that disabling this one does not disable the dialog too.
+    auto* dialog =
+        new ImportMethodDialog(main_.State(), engine_, fields_, panel_, main_.PromptFor(), &main_);
+    setEnabled(false);
+    dialog->OnApplied = [this](const MethodApplyResult& result) {
+        if (result.ReloadFields) settings_.ShowPairFields();
+        if (result.ShowErrorWindow) main_.ShowErrors();
+    };
+    dialog->OnClosed = [this] {
+        panel_.Busy = false;
+        setEnabled(true);
+        Redraw();
+    };
+    dialog->show();
+}
 
 void FieldSettingsWindow::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);

@@ -35,8 +35,10 @@ class FieldSettingsWindow : public QWidget {
     void Redraw();
     void RefreshPairLine();
     void Step(int delta);
+    void OpenImportMethod();
 
     MainWindow& main_;
+    Engine& engine_;
     MappingPanel panel_;
     CatalogFieldLister fields_;
     MappingOperations operations_;

@@ -67,6 +67,7 @@ class MainWindow : public QMainWindow {
     // Questions and file dialogs go to these instead of the real boxes (tests answer them).
     void SetPrompt(UserPrompt* prompt) { prompt_.Target = prompt ? prompt : &messages_; }
     void SetFileDialogs(FileDialogs* dialogs) { dialogs_.Target = dialogs ? dialogs : &qtDialogs_; }
+    UserPrompt& PromptFor() { return prompt_; }
 
   protected:
     void closeEvent(QCloseEvent* event) override;

@@ -6,6 +6,7 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTableWidget>
 #include <QTest>
 #include <QToolButton>
@@ -183,6 +184,24 @@ void MainWindowTest::TheFieldSettingsWindowEditsOnePairWhileTheMainWindowWaits()
     QCOMPARE(grid->rowCount(), 2);
     QCOMPARE(grid->item(0, 0)->text(), QString("CODE"));
     QCOMPARE(Child<QListWidget>(fields, "List0")->item(0)->text(), QString("EXTRA"));
+    // The import method dialog stores the write mode and lets the field window go on.
+    QTest::mouseClick(Child<QPushButton>(fields, "CmdSetei"), Qt::LeftButton);
+    auto* method = window.findChild<QWidget*>("Form3");
+    QVERIFY(method);
+    QCOMPARE(method->windowTitle(), QString("DATAｲﾝﾎﾟｰﾄ方法"));
+    QVERIFY(!fields->isEnabled());
+    QCOMPARE(Child<QListWidget>(method, "List1")->item(0)->text(), QString("1\tCODE,NAME"));
+    Child<QRadioButton>(method, "Option2_1")->click();
+    if (qEnvironmentVariableIsSet("VANTREL_SCREENSHOT")) {
+        method->grab().save(qEnvironmentVariable("VANTREL_SCREENSHOT") + ".method.png");
+    }
+    QVERIFY(method->isEnabled());
+    QVERIFY(Child<QRadioButton>(method, "Option2_1")->isChecked());
+    QTest::mouseClick(Child<QPushButton>(method, "Cmdupdt"), Qt::LeftButton);
+    QVERIFY2(answers.Messages.empty(),
+             answers.Messages.empty() ? "" : answers.Messages.back().c_str());
+    QCOMPARE(state.Definition.Table(1).WriteMode, WriteMode::Append);
+    QVERIFY(fields->isEnabled());
     // "<<" returns every row; leaving writes the empty mapping back.
     QTest::mouseClick(Child<QPushButton>(fields, "CmdBack0"), Qt::LeftButton);
     QCOMPARE(grid->rowCount(), 0);
