@@ -7,12 +7,15 @@
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QMenuBar>
 #include <QProgressDialog>
 #include <QStyle>
+#include <QThread>
 #include <QUrl>
+#include <atomic>
 #include <filesystem>
 
 #include "FieldSettingsWindow.h"
@@ -327,24 +330,69 @@ void MainWindow::ChooseFile(int side) {
     Edit([showErrors] { return showErrors; });
 }
 
+namespace {
+
+// Questions the run asks from its own thread are put on the window's thread, which answers them
+// while the run waits.
+class UiThreadPrompt final : public UserPrompt {
+  public:
+    UiThreadPrompt(QObject* window, UserPrompt& target) : window_(window), target_(target) {}
+    bool AskYesNo(const std::string& text) override {
+        bool answer = false;
+        QMetaObject::invokeMethod(
+            window_, [&] { answer = target_.AskYesNo(text); }, Qt::BlockingQueuedConnection);
+        return answer;
+    }
+    void ShowMessage(const std::string& text, const std::string& focus) override {
+        QMetaObject::invokeMethod(
+            window_, [&] { target_.ShowMessage(text, focus); }, Qt::BlockingQueuedConnection);
+    }
+    void ShowErrorWindow() override {
+        QMetaObject::invokeMethod(
+            window_, [&] { target_.ShowErrorWindow(); }, Qt::BlockingQueuedConnection);
+    }
+
+  private:
+    QObject* window_;
+    UserPrompt& target_;
+};
+
+}  // namespace
+
 void MainWindow::StartImport() {
-    ImportRun run(state_, engine_, prompt_);
+    // The run works on its own thread so the windows keep repainting; the main window stays
+    // disabled meanwhile, which is what keeps a second command from starting.
+    UiThreadPrompt relay(this, prompt_);
+    ImportRun run(state_, engine_, relay);
     QProgressDialog progress("ｲﾝﾎﾟｰﾄしています…", "中止", 0, 0, this);
+    progress.setObjectName("ImportProgress");
     progress.setWindowTitle("Vantrel");
-    progress.setMinimumDuration(500);
+    progress.setMinimumDuration(0);
+    std::atomic<bool> cancelled{false};
+    connect(&progress, &QProgressDialog::canceled, this, [&cancelled] { cancelled = true; });
     run.SetProgress([&](const TransferProgress& p) {
-        progress.setLabelText(QString("[%1/%2] %3 ← %4: %5 行")
-                                  .arg(p.Pair)
-                                  .arg(p.PairCount)
-                                  .arg(Q(p.OutTable), Q(p.InTable))
-                                  .arg(p.Rows));
-        QCoreApplication::processEvents();
-        return !progress.wasCanceled();
+        const QString text = QString("[%1/%2] %3 ← %4: %5 行")
+                                 .arg(p.Pair)
+                                 .arg(p.PairCount)
+                                 .arg(Q(p.OutTable), Q(p.InTable))
+                                 .arg(p.Rows);
+        QMetaObject::invokeMethod(
+            &progress, [&progress, text] { progress.setLabelText(text); }, Qt::QueuedConnection);
+        return !cancelled;
     });
     centralWidget()->setEnabled(false);
+    menuBar()->setEnabled(false);
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    run.Start();
+    QEventLoop loop;
+    QThread* worker = QThread::create([&run] { run.Start(); });
+    connect(worker, &QThread::finished, &loop, &QEventLoop::quit);
+    worker->start();
+    loop.exec();
+    worker->wait();
+    delete worker;
+    progress.close();
     QApplication::restoreOverrideCursor();
+    menuBar()->setEnabled(true);
     centralWidget()->setEnabled(true);
     panel_.UndoEnabled = false;
     EnabledSwitch();
@@ -361,9 +409,13 @@ void MainWindow::OpenFieldSettings(bool fromPopup) {
 }
 
 void MainWindow::OpenHelp() {
-    // The help page sits beside the program; a missing page or viewer is not reported.
-    const QString help = QDir(QCoreApplication::applicationDirPath()).filePath("vantrel.html");
-    if (QFileInfo::exists(help)) QDesktopServices::openUrl(QUrl::fromLocalFile(help));
+    // The help file sits beside the program: the compiled help when there is one and something
+    // opens it, else the HTML guide. Failures are not reported.
+    const QDir folder(QCoreApplication::applicationDirPath());
+    const QString chm = folder.filePath("vantrel.chm");
+    if (QFileInfo::exists(chm) && QDesktopServices::openUrl(QUrl::fromLocalFile(chm))) return;
+    const QString html = folder.filePath("vantrel.html");
+    if (QFileInfo::exists(html)) QDesktopServices::openUrl(QUrl::fromLocalFile(html));
 }
 
 void MainWindow::RefreshPathLine() {
