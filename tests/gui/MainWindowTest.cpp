@@ -1,6 +1,7 @@
 // The windows, driven as a user would: buttons clicked, files chosen, questions answered.
 #include <sqlite3.h>
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenuBar>
@@ -59,6 +60,7 @@ class MainWindowTest : public QObject {
     void AnImportFromChoosingFilesToTheSummary();
     void TheFieldSettingsWindowEditsOnePairWhileTheMainWindowWaits();
     void SmallWindowsKeepTheirLayout();
+    void SaveResetReopenAndTheVersionBox();
 };
 
 void MainWindowTest::ControlsCarryTheirNamesAndCaptions() {
@@ -225,6 +227,61 @@ void MainWindowTest::SmallWindowsKeepTheirLayout() {
     window.resize(1200, 800);
     QCoreApplication::processEvents();
     QVERIFY(grid->width() > before.width());
+}
+
+void MainWindowTest::SaveResetReopenAndTheVersionBox() {
+    test::TempDir dir;
+    const std::string output = dir.File("out.sqlite");
+    sqlite3* db = nullptr;
+    sqlite3_open(output.c_str(), &db);
+    sqlite3_exec(db, "CREATE TABLE DATA (CODE TEXT, NAME TEXT);", nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+    SessionState state;
+    Answers answers;
+    Files files;
+    files.Output = output;
+    files.Input = test::Fixture("text/DATA.CSV");
+    files.Definition = dir.File("def.imp");
+    std::string work;
+    std::array<std::string, 5> undo;
+    {
+        MainWindow window(state);
+        window.SetPrompt(&answers);
+        window.SetFileDialogs(&files);
+        QVERIFY(window.StartUp(QString()));
+        work = state.WorkDbPath;
+        undo = state.UndoFiles;
+        QVERIFY(QFile::exists(QString::fromStdString(undo[0])));
+        window.show();
+        QTest::mouseClick(Child<QPushButton>(&window, "CmdOut"), Qt::LeftButton);
+        QTest::mouseClick(Child<QPushButton>(&window, "CmdIn"), Qt::LeftButton);
+        QTest::mouseClick(Child<QPushButton>(&window, "CmdSendOut"), Qt::LeftButton);
+        QTest::mouseClick(Child<QToolButton>(&window, "保存"), Qt::LeftButton);
+        QTest::mouseClick(Child<QToolButton>(&window, "新規"), Qt::LeftButton);
+        QCOMPARE(Child<QTableWidget>(&window, "MSFlexGrid1")->rowCount(), 0);
+        QCOMPARE(window.windowTitle(), QString("Vantrel"));
+        QTest::mouseClick(Child<QToolButton>(&window, "開く"), Qt::LeftButton);
+        QCOMPARE(window.windowTitle(), QString("Vantrel [def.imp]"));
+        auto* grid = Child<QTableWidget>(&window, "MSFlexGrid1");
+        QCOMPARE(grid->rowCount(), 1);
+        QCOMPARE(grid->item(0, 1)->text(), QString("DATA"));
+        QCOMPARE(state.Definition.FieldPairs(1, 2), (FieldPair{"NAME", "NAME"}));
+
+        window.findChild<QAction*>("バーション")->trigger();
+        auto* box = window.findChild<QWidget*>("Form5");
+        QVERIFY(box);
+        QCOMPARE(box->windowTitle(), QString("Vantrelのﾊﾞｰｼﾞｮﾝ情報"));
+        QCOMPARE(Child<QLabel>(box, "lblversion")->text(), QString("ﾊﾞｰｼﾞｮﾝ ") + VANTREL_VERSION);
+        QCOMPARE(Child<QLabel>(box, "lblTitle")->text(), QString("Vantrel"));
+
+        // Closing with changes asks once; the scratch files go either way.
+        state.Definition.Modified = true;
+        answers.Questions.clear();
+        window.close();
+        QCOMPARE(answers.Questions, (std::vector<std::string>{"インポート定義を保存しますか?"}));
+    }
+    QVERIFY(!QFile::exists(QString::fromStdString(undo[0])));
+    QVERIFY(!QFile::exists(QString::fromStdString(work)));
 }
 
 QTEST_MAIN(MainWindowTest)
