@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -61,6 +62,7 @@ class MainWindowTest : public QObject {
     void TheFieldSettingsWindowEditsOnePairWhileTheMainWindowWaits();
     void SmallWindowsKeepTheirLayout();
     void SaveResetReopenAndTheVersionBox();
+    void DroppingAnInputTableAndSteppingBetweenPairs();
 };
 
 void MainWindowTest::ControlsCarryTheirNamesAndCaptions() {
@@ -282,6 +284,71 @@ void MainWindowTest::SaveResetReopenAndTheVersionBox() {
     }
     QVERIFY(!QFile::exists(QString::fromStdString(undo[0])));
     QVERIFY(!QFile::exists(QString::fromStdString(work)));
+}
+
+void MainWindowTest::DroppingAnInputTableAndSteppingBetweenPairs() {
+    test::TempDir dir;
+    auto make = [&](const char* name, const char* sql) {
+        const std::string path = dir.File(name);
+        sqlite3* db = nullptr;
+        sqlite3_open(path.c_str(), &db);
+        sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
+        sqlite3_close(db);
+        return path;
+    };
+    SessionState state;
+    MainWindow window(state);
+    Answers answers;
+    Files files;
+    files.Output = make("out.sqlite", "CREATE TABLE A (k TEXT, v TEXT); CREATE TABLE B (k TEXT);");
+    files.Input = make("in.sqlite", "CREATE TABLE X (k TEXT); CREATE TABLE Y (k TEXT, v TEXT);");
+    window.SetPrompt(&answers);
+    window.SetFileDialogs(&files);
+    QVERIFY(window.StartUp(QString()));
+    window.show();
+    QTest::mouseClick(Child<QPushButton>(&window, "CmdOut"), Qt::LeftButton);
+    QTest::mouseClick(Child<QPushButton>(&window, "CmdIn"), Qt::LeftButton);
+    QTest::mouseClick(Child<QPushButton>(&window, "CmdSendOut"), Qt::LeftButton);
+    auto* grid = Child<QTableWidget>(&window, "MSFlexGrid1");
+    QCOMPARE(grid->rowCount(), 2);
+
+    // Press Y in the input list, then drop it on the first row's input cell.
+    auto* inputs = Child<QListWidget>(&window, "List1");
+    QCOMPARE(inputs->item(1)->text(), QString("Y"));
+    inputs->setCurrentRow(1);
+    QTest::mousePress(inputs->viewport(), Qt::RightButton, {},
+                      inputs->visualItemRect(inputs->item(1)).center());
+    QMimeData mime;
+    mime.setData("application/x-vantrel-list-side", "1");
+    const QPoint cell = grid->visualItemRect(grid->item(0, 1)).center();
+    QDragEnterEvent enter(cell, Qt::MoveAction, &mime, Qt::LeftButton, {});
+    QApplication::sendEvent(grid->viewport(), &enter);
+    QDropEvent drop(cell, Qt::MoveAction, &mime, Qt::LeftButton, {});
+    QApplication::sendEvent(grid->viewport(), &drop);
+    QCOMPARE(grid->item(0, 1)->text(), QString("Y"));
+    QCOMPARE(inputs->count(), 1);
+    QCOMPARE(state.Definition.Table(1).InTable, "Y");
+    QCOMPARE(state.Definition.FieldPairs(1, 2), (FieldPair{"v", "v"}));  // matched by name
+    // An output name cannot be dropped into the input column.
+    mime.setData("application/x-vantrel-list-side", "0");
+    QDropEvent wrong(grid->visualItemRect(grid->item(1, 1)).center(), Qt::MoveAction, &mime,
+                     Qt::LeftButton, {});
+    QApplication::sendEvent(grid->viewport(), &wrong);
+    QCOMPARE(grid->item(1, 1)->text(), QString());
+
+    // The field settings window steps from pair 1 to pair 2 and back.
+    QTest::mouseClick(Child<QPushButton>(&window, "CmdFieldSet"), Qt::LeftButton);
+    auto* fields = window.findChild<QWidget*>("Form2");
+    QVERIFY(fields);
+    QVERIFY(!Child<QPushButton>(fields, "CmdB")->isEnabled());
+    QTest::mouseClick(Child<QPushButton>(fields, "CmdF"), Qt::LeftButton);
+    QCOMPARE(state.CurrentTable, 2);
+    QVERIFY(Child<QLineEdit>(fields, "Text1")->text().contains("(B)"));
+    QVERIFY(!Child<QPushButton>(fields, "CmdF")->isEnabled());
+    QTest::mouseClick(Child<QPushButton>(fields, "CmdB"), Qt::LeftButton);
+    QCOMPARE(state.CurrentTable, 1);
+    QCOMPARE(Child<QTableWidget>(fields, "MSFlexGrid1")->rowCount(), 2);
+    fields->close();
 }
 
 QTEST_MAIN(MainWindowTest)
