@@ -16,10 +16,10 @@ namespace vantrel::gui {
 
 namespace {
 
-constexpr int kButtonTop = 120, kButtonHeight = 400;
-constexpr int kListLeft = 120, kListTop = 700;
+constexpr int kButtonTop = 120, kButtonHeight = 400, kStepTop = 620;
+constexpr int kListLeft = 120, kListTop = 1120;
 constexpr int kArrowWidth = 500;
-constexpr int kArrowTops[] = {1400, 1900, 2400};
+constexpr int kArrowTops[] = {1800, 2300, 2800};
 constexpr int kPairLineHeight = 300;
 
 QPushButton* Button(QWidget* parent, const char* name, const char* caption,
@@ -66,8 +66,7 @@ FieldSettingsWindow::FieldSettingsWindow(MainWindow& main, Engine& engine, Sourc
     undo_ = PictureButton(this, "CmdUndo", "やり直し", QStyle::SP_ArrowBack);
     ok_ = Button(this, "CmdOK", "戻　る");
     int left = 120;
-    for (QWidget* b : {static_cast<QWidget*>(prev_), static_cast<QWidget*>(next_),
-                       static_cast<QWidget*>(method_), static_cast<QWidget*>(errors_),
+    for (QWidget* b : {static_cast<QWidget*>(method_), static_cast<QWidget*>(errors_),
                        static_cast<QWidget*>(undo_)}) {
         const int width = b == undo_ ? 450 : 1300;
         b->setGeometry(ToPixels(this, left), ToPixels(this, kButtonTop), ToPixels(this, width),
@@ -247,24 +246,30 @@ void FieldSettingsWindow::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     if (ToTwips(this, width()) < 6000 || ToTwips(this, frameGeometry().height()) < 5000) return;
     auto px = [this](int twips) { return ToPixels(this, twips); };
-    const int clientWidth = ToTwips(this, width()), clientHeight = ToTwips(this, height());
-    ok_->move(px(clientWidth - ToTwips(this, ok_->width()) - 120), ok_->y());
-    const int w = (clientWidth - 2 * kListLeft - 2 * (kArrowWidth + 40) - 30) / 4;
-    const int h = clientHeight - kListTop - kPairLineHeight - 200;
+    auto tw = [this](int pixels) { return ToTwips(this, pixels); };
+    const int clientWidth = tw(width()), clientHeight = tw(height());
+    const int arrowWidth = tw(sendOut_->width());
+    const int w = (clientWidth - 2 * kListLeft - 2 * (arrowWidth + 40)) / 4;
+    const int h = clientHeight - kListTop - kPairLineHeight - 100;
+    ok_->move(px(clientWidth - tw(ok_->width()) - 50), ok_->y());
     list0_->setGeometry(px(kListLeft), px(kListTop), px(w), px(h));
     const int leftColumn = kListLeft + w + 20;
     for (QWidget* b : {static_cast<QWidget*>(sendOut_), static_cast<QWidget*>(back0_),
                        static_cast<QWidget*>(fuseigou_)}) {
         b->move(px(leftColumn), b->y());
     }
-    const int gridLeft = leftColumn + kArrowWidth + 20;
+    const int gridLeft = leftColumn + arrowWidth + 20;
     grid_->setGeometry(px(gridLeft), px(kListTop), px(2 * w), px(h));
+    // Previous and next sit side by side, centred on the grid.
+    const int prevLeft = gridLeft + (2 * w - tw(prev_->width()) - tw(next_->width())) / 2;
+    prev_->move(px(prevLeft), prev_->y());
+    next_->move(px(prevLeft + tw(prev_->width())), next_->y());
     const int rightColumn = gridLeft + 2 * w + 20;
     for (QWidget* b : {static_cast<QWidget*>(sendIn_), static_cast<QWidget*>(setOrder_),
                        static_cast<QWidget*>(back1_)}) {
         b->move(px(rightColumn), b->y());
     }
-    list1_->setGeometry(px(rightColumn + kArrowWidth + 20), px(kListTop), px(w), px(h));
+    list1_->setGeometry(px(rightColumn + arrowWidth + 50), px(kListTop), px(w), px(h));
     if (opened_) Redraw();
 }
 
