@@ -206,9 +206,23 @@ void MainWindowTest::TheFieldSettingsWindowEditsOnePairWhileTheMainWindowWaits()
              answers.Messages.empty() ? "" : answers.Messages.back().c_str());
     QCOMPARE(state.Definition.Table(1).WriteMode, WriteMode::Append);
     QVERIFY(fields->isEnabled());
-    // "<<" returns every row; leaving writes the empty mapping back.
-    QTest::mouseClick(Child<QPushButton>(fields, "CmdBack0"), Qt::LeftButton);
+    // Skipping row 1 moves the header to row 2: the field lists and mapping are read again.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(!window.findChild<QWidget*>("Form3"));
+    QTest::mouseClick(Child<QPushButton>(fields, "CmdSetei"), Qt::LeftButton);
+    method = window.findChild<QWidget*>("Form3");
+    QVERIFY(method);
+    auto* skip = Child<QLineEdit>(method, "Text1");
+    skip->setFocus();
+    QTest::keyClicks(skip, "1");
+    QTest::mouseClick(Child<QPushButton>(method, "Cmdupdt"), Qt::LeftButton);
+    QCOMPARE(state.Definition.Table(1).SkipRows, "1");
+    QCOMPARE(state.Definition.Table(1).HeaderRow, 2);
+    auto* inputs = Child<QListWidget>(fields, "List1");
+    QCOMPARE(inputs->count(), 2);
+    QCOMPARE(inputs->item(0)->text(), QString("A1"));
     QCOMPARE(grid->rowCount(), 0);
+    // Leaving writes the empty mapping back.
     QTest::mouseClick(Child<QPushButton>(fields, "CmdOK"), Qt::LeftButton);
     QVERIFY(window.centralWidget()->isEnabled());
     QVERIFY(state.Definition.FieldPairs(1, 1).OutField.empty());
