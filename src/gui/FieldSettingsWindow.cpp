@@ -107,47 +107,9 @@ FieldSettingsWindow::FieldSettingsWindow(MainWindow& main, Engine& engine, Sourc
         main_.raise();
         close();
     });
-    connect(sendOut_, &QPushButton::clicked, this, [this] {
-        Edit([this] {
-            operations_.SendOut();
-            return false;
-        });
-    });
-    connect(sendIn_, &QPushButton::clicked, this, [this] {
-        Edit([this] {
-            operations_.SendIn();
-            return false;
-        });
-    });
-    connect(setOrder_, &QPushButton::clicked, this, [this] {
-        Edit([this] {
-            operations_.FillBlanks();
-            return false;
-        });
-    });
-    connect(back0_, &QPushButton::clicked, this, [this] {
-        Edit([this] {
-            operations_.Return(0);
-            return false;
-        });
-    });
-    connect(back1_, &QPushButton::clicked, this, [this] {
-        Edit([this] {
-            operations_.Return(1);
-            return false;
-        });
-    });
-    connect(fuseigou_, &QToolButton::clicked, this,
-            [this] { Edit([this] { return operations_.RevertOneSided(); }); });
-    for (NameListWidget* list : {list0_, list1_}) {
-        connect(list, &NameListWidget::pressedItem, this, [this, list](int side, bool leftButton) {
-            ReadSelections(panel_, list0_, list1_);
-            if (operations_.StartDrag(side, leftButton)) list->BeginDrag();
-        });
-    }
-    connect(grid_, &MappingGridWidget::droppedName, this, [this](int side, int row, int col) {
-        Edit([&] { return operations_.Drop(side, row, col) && false; });
-    });
+    ConnectMappingControls(
+        this, {sendOut_, sendIn_, setOrder_, back0_, back1_, fuseigou_, list0_, list1_, grid_},
+        operations_, panel_, [this](const std::function<bool()>& operation) { Edit(operation); });
     connect(grid_, &MappingGridWidget::pressedCell, this,
             [this](int row, int col, bool right, QPoint) {
                 if (row < 0 || right) return;

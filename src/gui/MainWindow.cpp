@@ -211,49 +211,11 @@ void MainWindow::Connect() {
     connect(cmdOk_, &QPushButton::clicked, this, &QWidget::close);
     connect(cmdOut_, &QPushButton::clicked, this, [this] { ChooseFile(kOutputSide); });
     connect(cmdIn_, &QPushButton::clicked, this, [this] { ChooseFile(kInputSide); });
-    connect(sendOut_, &QPushButton::clicked, this, [this] {
-        Edit([this] {
-            operations_.SendOut();
-            return false;
-        });
-    });
-    connect(sendIn_, &QPushButton::clicked, this, [this] {
-        Edit([this] {
-            operations_.SendIn();
-            return false;
-        });
-    });
-    connect(setOrder_, &QPushButton::clicked, this, [this] {
-        Edit([this] {
-            operations_.FillBlanks();
-            return false;
-        });
-    });
-    connect(back0_, &QPushButton::clicked, this, [this] {
-        Edit([this] {
-            operations_.Return(0);
-            return false;
-        });
-    });
-    connect(back1_, &QPushButton::clicked, this, [this] {
-        Edit([this] {
-            operations_.Return(1);
-            return false;
-        });
-    });
-    connect(fuseigou_, &QToolButton::clicked, this,
-            [this] { Edit([this] { return operations_.RevertOneSided(); }); });
     connect(fieldSet_, &QPushButton::clicked, this, [this] { OpenFieldSettings(false); });
     connect(start_, &QPushButton::clicked, this, &MainWindow::StartImport);
-    for (NameListWidget* list : {list0_, list1_}) {
-        connect(list, &NameListWidget::pressedItem, this, [this, list](int side, bool left) {
-            ReadSelections(panel_, list0_, list1_);
-            if (operations_.StartDrag(side, left)) list->BeginDrag();
-        });
-    }
-    connect(grid_, &MappingGridWidget::droppedName, this, [this](int side, int row, int col) {
-        Edit([&] { return operations_.Drop(side, row, col) && false; });
-    });
+    ConnectMappingControls(
+        this, {sendOut_, sendIn_, setOrder_, back0_, back1_, fuseigou_, list0_, list1_, grid_},
+        operations_, panel_, [this](const std::function<bool()>& operation) { Edit(operation); });
     connect(grid_, &MappingGridWidget::pressedCell, this,
             [this](int row, int col, bool right, QPoint at) {
                 if (row < 0) return;

@@ -118,4 +118,38 @@ void ReadSelections(MappingPanel& panel, const NameListWidget* out, const NameLi
     }
 }
 
+void ConnectMappingControls(QObject* context, const MappingControls& c,
+                            MappingOperations& operations, MappingPanel& panel, EditFrame edit) {
+    auto simple = [&](QAbstractButton* button, std::function<void()> operation) {
+        QObject::connect(button, &QAbstractButton::clicked, context, [edit, operation] {
+            edit([operation] {
+                operation();
+                return false;
+            });
+        });
+    };
+    simple(c.SendOut, [&operations] { operations.SendOut(); });
+    simple(c.SendIn, [&operations] { operations.SendIn(); });
+    simple(c.SetOrder, [&operations] { operations.FillBlanks(); });
+    simple(c.Back0, [&operations] { operations.Return(0); });
+    simple(c.Back1, [&operations] { operations.Return(1); });
+    QObject::connect(c.Fuseigou, &QAbstractButton::clicked, context, [edit, &operations] {
+        edit([&operations] { return operations.RevertOneSided(); });
+    });
+    for (NameListWidget* list : {c.List0, c.List1}) {
+        QObject::connect(list, &NameListWidget::pressedItem, context,
+                         [c, list, &operations, &panel](int side, bool left) {
+                             ReadSelections(panel, c.List0, c.List1);
+                             if (operations.StartDrag(side, left)) list->BeginDrag();
+                         });
+    }
+    QObject::connect(c.Grid, &MappingGridWidget::droppedName, context,
+                     [edit, &operations](int side, int row, int col) {
+                         edit([&operations, side, row, col] {
+                             operations.Drop(side, row, col);
+                             return false;
+                         });
+                     });
+}
+
 }  // namespace vantrel::gui

@@ -1,8 +1,11 @@
 #pragma once
 
+#include <QAbstractButton>
 #include <QListWidget>
 #include <QTableWidget>
+#include <functional>
 
+#include "editor/MappingOperations.h"
 #include "editor/MappingPanel.h"
 
 namespace vantrel::gui {
@@ -52,5 +55,20 @@ QColor CellColor(uint32_t bgr, const QPalette& palette);
 
 // Copies the list selections the user made into the panel before an operation reads them.
 void ReadSelections(MappingPanel& panel, const NameListWidget* out, const NameListWidget* in);
+
+// The controls both mapping windows share.
+struct MappingControls {
+    QAbstractButton *SendOut, *SendIn, *SetOrder, *Back0, *Back1, *Fuseigou;
+    NameListWidget *List0, *List1;
+    MappingGridWidget* Grid;
+};
+
+// Runs one editing operation in the window's frame; the operation returns true when the error
+// window should be shown.
+using EditFrame = std::function<void(const std::function<bool()>&)>;
+
+// Wires the shared buttons, list presses and drops to the operations.
+void ConnectMappingControls(QObject* context, const MappingControls& c,
+                            MappingOperations& operations, MappingPanel& panel, EditFrame edit);
 
 }  // namespace vantrel::gui

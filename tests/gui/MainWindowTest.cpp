@@ -16,6 +16,7 @@
 
 #include "ErrorWindow.h"
 #include "MainWindow.h"
+#include "SqliteSupport.h"
 #include "TestSupport.h"
 
 using namespace vantrel;
@@ -160,12 +161,8 @@ void MainWindowTest::AnImportFromChoosingFilesToTheSummary() {
 
 void MainWindowTest::TheFieldSettingsWindowEditsOnePairWhileTheMainWindowWaits() {
     test::TempDir dir;
-    const std::string output = dir.File("out.sqlite");
-    sqlite3* db = nullptr;
-    sqlite3_open(output.c_str(), &db);
-    sqlite3_exec(db, "CREATE TABLE DATA (CODE TEXT, NAME TEXT, EXTRA TEXT);", nullptr, nullptr,
-                 nullptr);
-    sqlite3_close(db);
+    const std::string output = test::MakeDatabase(
+        dir, "out.sqlite", "CREATE TABLE DATA (CODE TEXT, NAME TEXT, EXTRA TEXT);");
     SessionState state;
     MainWindow window(state);
     Answers answers;
@@ -247,11 +244,8 @@ void MainWindowTest::SmallWindowsKeepTheirLayout() {
 
 void MainWindowTest::SaveResetReopenAndTheVersionBox() {
     test::TempDir dir;
-    const std::string output = dir.File("out.sqlite");
-    sqlite3* db = nullptr;
-    sqlite3_open(output.c_str(), &db);
-    sqlite3_exec(db, "CREATE TABLE DATA (CODE TEXT, NAME TEXT);", nullptr, nullptr, nullptr);
-    sqlite3_close(db);
+    const std::string output =
+        test::MakeDatabase(dir, "out.sqlite", "CREATE TABLE DATA (CODE TEXT, NAME TEXT);");
     SessionState state;
     Answers answers;
     Files files;
@@ -303,12 +297,7 @@ void MainWindowTest::SaveResetReopenAndTheVersionBox() {
 void MainWindowTest::DroppingAnInputTableAndSteppingBetweenPairs() {
     test::TempDir dir;
     auto make = [&](const char* name, const char* sql) {
-        const std::string path = dir.File(name);
-        sqlite3* db = nullptr;
-        sqlite3_open(path.c_str(), &db);
-        sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
-        sqlite3_close(db);
-        return path;
+        return test::MakeDatabase(dir, name, sql);
     };
     SessionState state;
     MainWindow window(state);
