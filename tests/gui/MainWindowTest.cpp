@@ -92,12 +92,8 @@ void MainWindowTest::ControlsCarryTheirNamesAndCaptions() {
 
 void MainWindowTest::AnImportFromChoosingFilesToTheSummary() {
     test::TempDir dir;
-    const std::string output = dir.File("out.sqlite");
-    sqlite3* db = nullptr;
-    sqlite3_open(output.c_str(), &db);
-    sqlite3_exec(db, "CREATE TABLE DATA (CODE TEXT, NAME TEXT); CREATE TABLE other (x);", nullptr,
-                 nullptr, nullptr);
-    sqlite3_close(db);
+    const std::string output = test::MakeDatabase(
+        dir, "out.sqlite", "CREATE TABLE DATA (CODE TEXT, NAME TEXT); CREATE TABLE other (x);");
 
     SessionState state;
     MainWindow window(state);
