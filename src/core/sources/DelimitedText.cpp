@@ -1,5 +1,6 @@
 #include "sources/DelimitedText.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdint>
 
@@ -18,20 +19,24 @@ bool MatchesAt(std::string_view text, std::size_t pos, std::string_view delimite
     return true;
 }
 
+// A quoted segment (it holds no quote) with its commas turned into the marker.
 void AppendProtected(std::string& out, std::string_view part) {
-    for (char c : part) {
-        if (c == ',') {
-            out.append(kCommaMarker);
-        } else if (c != '"') {
-            out.push_back(c);
-        }
+    for (std::size_t comma = part.find(','); comma != std::string_view::npos;
+         comma = part.find(',')) {
+        out.append(part.substr(0, comma));
+        out.append(kCommaMarker);
+        part.remove_prefix(comma + 1);
     }
+    out.append(part);
 }
 
 void AppendWithoutQuotes(std::string& out, std::string_view part) {
-    for (char c : part) {
-        if (c != '"') out.push_back(c);
+    for (std::size_t quote = part.find('"'); quote != std::string_view::npos;
+         quote = part.find('"')) {
+        out.append(part.substr(0, quote));
+        part.remove_prefix(quote + 1);
     }
+    out.append(part);
 }
 
 std::string_view TrimBlanks(std::string_view s) {
@@ -54,18 +59,22 @@ bool ToRowNumber(std::string_view s, int64_t& value) {
 
 std::string FoldQuotes(std::string_view input) {
     if (input.empty()) return {};
-    std::string line;
-    line.reserve(input.size());
-    for (std::size_t i = 0; i < input.size(); ++i) {
-        if (input[i] == '\r') {
-            line.push_back('\n');
-            if (i + 1 < input.size() && input[i + 1] == '\n') ++i;
-        } else {
-            line.push_back(input[i]);
+    std::string converted;
+    std::string_view line = input;
+    if (input.find('\r') != std::string_view::npos) {
+        converted.reserve(input.size());
+        for (std::size_t i = 0; i < input.size(); ++i) {
+            if (input[i] == '\r') {
+                converted.push_back('\n');
+                if (i + 1 < input.size() && input[i + 1] == '\n') ++i;
+            } else {
+                converted.push_back(input[i]);
+            }
         }
+        line = converted;
     }
     const std::size_t lastQuote = line.rfind('"');
-    if (lastQuote == std::string::npos) return line;
+    if (lastQuote == std::string_view::npos) return std::string(line);
 
     // Between the k-th and (k+1)-th quote the text is inside quotes when k is odd; commas there
     // are protected. Everything after the last quote, even an unterminated quote's tail, is not.
@@ -73,18 +82,18 @@ std::string FoldQuotes(std::string_view input) {
     out.reserve(line.size() + line.size() / 8);
     std::size_t segmentStart = 0;
     bool inside = false;
-    for (std::size_t i = 0; i <= lastQuote; ++i) {
-        if (line[i] != '"') continue;
-        const std::string_view segment(line.data() + segmentStart, i - segmentStart);
+    for (std::size_t quote = line.find('"'); quote != std::string_view::npos && quote <= lastQuote;
+         quote = line.find('"', quote + 1)) {
+        const std::string_view segment = line.substr(segmentStart, quote - segmentStart);
         if (inside) {
             AppendProtected(out, segment);
         } else {
-            AppendWithoutQuotes(out, segment);
+            out.append(segment);
         }
         inside = !inside;
-        segmentStart = i + 1;
+        segmentStart = quote + 1;
     }
-    AppendWithoutQuotes(out, std::string_view(line).substr(lastQuote + 1));
+    AppendWithoutQuotes(out, line.substr(lastQuote + 1));
     return out;
 }
 
@@ -111,16 +120,24 @@ std::vector<std::string> SplitFoldedLine(std::string_view folded, std::string_vi
         pieces.push_back(RestorePiece(folded));
         return pieces;
     }
+    // A delimiter without letters is found by plain search; letters match in either case.
+    const bool hasLetters = std::any_of(delimiter.begin(), delimiter.end(), [](char c) {
+        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+    });
     std::size_t start = 0;
     std::size_t i = 0;
     while (i + delimiter.size() <= folded.size()) {
-        if (MatchesAt(folded, i, delimiter)) {
-            pieces.push_back(RestorePiece(folded.substr(start, i - start)));
-            i += delimiter.size();
-            start = i;
-        } else {
+        if (!hasLetters) {
+            const std::size_t hit = folded.find(delimiter, i);
+            if (hit == std::string_view::npos) break;
+            i = hit;
+        } else if (!MatchesAt(folded, i, delimiter)) {
             ++i;
+            continue;
         }
+        pieces.push_back(RestorePiece(folded.substr(start, i - start)));
+        i += delimiter.size();
+        start = i;
     }
     pieces.push_back(RestorePiece(folded.substr(start)));
     return pieces;

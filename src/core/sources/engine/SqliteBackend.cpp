@@ -228,14 +228,28 @@ void SetSqliteError(ErrorState& error, sqlite3* db, const std::string& table,
 std::string FormatIsoDate(double ole) {
     DateTimeParts p;
     if (!OleDateToParts(ole, p)) return {};
-    char buffer[32];
+    // "YYYY-MM-DD[ HH:MM:SS]", written digit by digit: dates are bound for every row.
+    std::string out;
+    auto put = [&out](int32_t value, int width) {
+        char digits[4];
+        for (int k = width - 1; k >= 0; --k, value /= 10)
+            digits[k] = static_cast<char>('0' + value % 10);
+        out.append(digits, static_cast<std::size_t>(width));
+    };
+    put(p.Year, 4);
+    out.push_back('-');
+    put(p.Month, 2);
+    out.push_back('-');
+    put(p.Day, 2);
     if (p.Hour || p.Minute || p.Second) {
-        std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d", p.Year, p.Month,
-                      p.Day, p.Hour, p.Minute, p.Second);
-    } else {
-        std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d", p.Year, p.Month, p.Day);
+        out.push_back(' ');
+        put(p.Hour, 2);
+        out.push_back(':');
+        put(p.Minute, 2);
+        out.push_back(':');
+        put(p.Second, 2);
     }
-    return buffer;
+    return out;
 }
 
 std::string ColumnText(sqlite3_stmt* stmt, int col) {

@@ -517,6 +517,20 @@ bool IntegerRange(FieldType type, int64_t& min, int64_t& max) {
     }
 }
 
+// "-123" or "42": an optional minus and up to 18 digits.
+bool PlainInteger(std::string_view text, int64_t& out) {
+    const bool negative = !text.empty() && text.front() == '-';
+    const std::string_view digits = negative ? text.substr(1) : text;
+    if (digits.empty() || digits.size() > 18) return false;
+    int64_t n = 0;
+    for (char c : digits) {
+        if (!IsDigit(c)) return false;
+        n = n * 10 + (c - '0');
+    }
+    out = negative ? -n : n;
+    return true;
+}
+
 }  // namespace
 
 std::size_t Utf16Length(std::string_view utf8) {
@@ -532,6 +546,12 @@ bool ConvertTextToValue(FieldType type, std::string_view text, Value& out) {
     int64_t min = 0, max = 0;
     if (IntegerRange(type, min, max)) {
         int64_t n = 0;
+        // Plain digits, the usual case, need none of the forms below.
+        if (PlainInteger(text, n)) {
+            if (n < min || n > max) return false;
+            out = Value::Integer(n);
+            return true;
+        }
         if (!ParseInteger(text, min, max, n)) return false;
         out = Value::Integer(n);
         return true;
