@@ -532,7 +532,8 @@ class SqliteRecordset final : public Recordset {
     }
 
     void LoadBatch() {
-        batch_.clear();
+        // Rows are overwritten in place, so their vectors and texts keep their storage.
+        std::size_t used = 0;
         index_ = 0;
         eof_ = true;
         if (!Alive()) return;
@@ -543,15 +544,26 @@ class SqliteRecordset final : public Recordset {
         sqlite3_bind_int64(select_.get(), 1, lastRowid_);
         int rc = SQLITE_ROW;
         while ((rc = select_.Step()) == SQLITE_ROW) {
-            Row row;
+            if (used == batch_.size()) batch_.emplace_back();
+            Row& row = batch_[used++];
             row.rowid = sqlite3_column_int64(select_.get(), 0);
-            row.values.reserve(fields_.size());
+            row.deleted = false;
+            row.values.resize(fields_.size());
             for (std::size_t c = 0; c < fields_.size(); ++c) {
-                row.values.push_back(
-                    ReadColumn(select_.get(), static_cast<int>(c) + 1, fields_[c]));
+                const int col = static_cast<int>(c) + 1;
+                const FieldType type = fields_[c].Type;
+                if ((type == FieldType::Text || type == FieldType::Memo) &&
+                    sqlite3_column_type(select_.get(), col) == SQLITE_TEXT) {
+                    const auto* text =
+                        reinterpret_cast<const char*>(sqlite3_column_text(select_.get(), col));
+                    row.values[c].AssignText(
+                        text, static_cast<std::size_t>(sqlite3_column_bytes(select_.get(), col)));
+                } else {
+                    row.values[c] = ReadColumn(select_.get(), col, fields_[c]);
+                }
             }
-            batch_.push_back(std::move(row));
         }
+        batch_.resize(used);
         if (rc != SQLITE_DONE) SetSqliteError(Error(), conn_->db, table_);
         select_.Reset();
         if (!batch_.empty()) {

@@ -1,6 +1,7 @@
 #include "sources/engine/TextConversion.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -531,6 +532,47 @@ bool PlainInteger(std::string_view text, int64_t& out) {
     return true;
 }
 
+// "-12.5": an optional minus, digits, at most one point; read without any normalising.
+bool IsPlainDecimal(std::string_view text) {
+    std::size_t i = !text.empty() && text.front() == '-' ? 1 : 0;
+    bool digit = false, point = false;
+    for (; i < text.size(); ++i) {
+        if (IsDigit(text[i])) {
+            digit = true;
+        } else if (text[i] == '.' && !point) {
+            point = true;
+        } else {
+            return false;
+        }
+    }
+    return digit && text.size() <= 24;
+}
+
+bool PlainDecimal(std::string_view text, double& out) {
+    if (!IsPlainDecimal(text)) return false;
+    const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), out);
+    return ec == std::errc{} && ptr == text.data() + text.size();
+}
+
+// A plain decimal with at most four places, as exact ten-thousandths.
+bool PlainCurrency(std::string_view text, int64_t& out) {
+    if (!IsPlainDecimal(text)) return false;
+    const bool negative = text.front() == '-';
+    std::string_view digits = negative ? text.substr(1) : text;
+    const std::size_t point = digits.find('.');
+    const std::string_view whole = digits.substr(0, point);
+    const std::string_view fraction =
+        point == std::string_view::npos ? std::string_view{} : digits.substr(point + 1);
+    if (whole.size() > 14 || fraction.size() > 4) return false;
+    int64_t units = 0;
+    for (char c : whole)
+        units = units * 10 + (c - '0');
+    for (std::size_t k = 0; k < 4; ++k)
+        units = units * 10 + (k < fraction.size() ? fraction[k] - '0' : 0);
+    out = negative ? -units : units;
+    return true;
+}
+
 }  // namespace
 
 std::size_t Utf16Length(std::string_view utf8) {
@@ -568,7 +610,7 @@ bool ConvertTextToValue(FieldType type, std::string_view text, Value& out) {
         case FieldType::Double:
         case FieldType::Single: {
             double v = 0;
-            if (!ParseDouble(text, v)) return false;
+            if (!PlainDecimal(text, v) && !ParseDouble(text, v)) return false;
             if (type == FieldType::Single) {
                 if (std::fabs(v) > std::numeric_limits<float>::max()) return false;
                 v = static_cast<double>(static_cast<float>(v));
@@ -579,6 +621,10 @@ bool ConvertTextToValue(FieldType type, std::string_view text, Value& out) {
         case FieldType::Currency: {
             Decimal d;
             int64_t units = 0;
+            if (PlainCurrency(text, units)) {
+                out = Value::Currency(units);
+                return true;
+            }
             if (!ParseDecimal(text, d, true) || !DecimalToScaledInteger(d, 4, units)) return false;
             out = Value::Currency(units);
             return true;

@@ -63,6 +63,12 @@ class Value {
     // Decimal in plain text with its digits after the point, such as "-12.3400".
     static Value Decimal(std::string text);
 
+    // Makes this value the text, reusing its storage (rows read in bulk).
+    void AssignText(const char* data, std::size_t size) {
+        kind_ = Kind::Text;
+        text_.assign(data, size);
+    }
+
     Kind kind() const { return kind_; }
     bool IsNull() const { return kind_ == Kind::Null; }
 
