@@ -64,6 +64,7 @@ class MainWindowTest : public QObject {
     void SmallWindowsKeepTheirLayout();
     void SaveResetReopenAndTheVersionBox();
     void DroppingAnInputTableAndSteppingBetweenPairs();
+    void StartingWithADefinitionOnTheCommandLine();
 };
 
 void MainWindowTest::ControlsCarryTheirNamesAndCaptions() {
@@ -348,6 +349,30 @@ void MainWindowTest::DroppingAnInputTableAndSteppingBetweenPairs() {
     QCOMPARE(state.CurrentTable, 1);
     QCOMPARE(Child<QTableWidget>(fields, "MSFlexGrid1")->rowCount(), 2);
     fields->close();
+}
+
+void MainWindowTest::StartingWithADefinitionOnTheCommandLine() {
+    test::TempDir dir;
+    {
+        SessionState state;
+        MainWindow window(state);
+        Answers answers;
+        window.SetPrompt(&answers);
+        QVERIFY(!window.StartUp(QString::fromStdString(dir.File("notes.txt"))));
+        QCOMPARE(QString::fromStdString(state.Errors.Line(1)), QString("ﾌｧｲﾙの種類が違います"));
+    }
+    {
+        // A missing file ending in IMP (any case, quotes removed) still opens the window, with
+        // the error window listing the file error.
+        SessionState state;
+        MainWindow window(state);
+        Answers answers;
+        window.SetPrompt(&answers);
+        QVERIFY(window.StartUp(QString::fromStdString("\"" + dir.File("missing.IMP") + "\"")));
+        QCOMPARE(window.windowTitle(), QString("Vantrel [missing.IMP]"));
+        QCOMPARE(answers.ErrorWindows, 1);
+        QVERIFY(QString::fromStdString(state.Errors.Text()).contains("(53)"));
+    }
 }
 
 QTEST_MAIN(MainWindowTest)
