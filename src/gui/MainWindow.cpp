@@ -324,6 +324,9 @@ class UiThreadPrompt final : public UserPrompt {
 void MainWindow::StartImport() {
     // The run works on its own thread so the windows keep repainting; the main window stays
     // disabled meanwhile, which is what keeps a second command from starting.
+    // The run rewrites the error log from its thread: the window showing it must not read it
+    // meanwhile, so it closes and comes back with the run's own lines.
+    if (errorWindow_) errorWindow_->close();
     UiThreadPrompt relay(this, prompt_);
     ImportRun run(state_, engine_, relay);
     QProgressDialog progress("ｲﾝﾎﾟｰﾄしています…", "中止", 0, 0, this);
