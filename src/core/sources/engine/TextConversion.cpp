@@ -441,7 +441,34 @@ class DateParser {
     std::size_t p_ = 0;
 };
 
+// "2024/3/15", "2024-03-15 09:05:30": the shapes exports write, read without tokenising.
+bool PlainDate(std::string_view t, double& oleDate) {
+    std::size_t i = 0;
+    auto number = [&](std::size_t maxDigits, int32_t& value) {
+        const std::size_t start = i;
+        value = 0;
+        while (i < t.size() && IsDigit(t[i]) && i - start < maxDigits)
+            value = value * 10 + (t[i++] - '0');
+        return i > start;
+    };
+    DateTimeParts p;
+    if (!number(4, p.Year) || i != 4 || i >= t.size() || (t[i] != '/' && t[i] != '-')) return false;
+    const char separator = t[i++];
+    if (!number(2, p.Month) || i >= t.size() || t[i++] != separator || !number(2, p.Day))
+        return false;
+    if (i < t.size()) {
+        if (t[i] != ' ' && t[i] != 'T') return false;
+        ++i;
+        if (!number(2, p.Hour) || i >= t.size() || t[i++] != ':' || !number(2, p.Minute))
+            return false;
+        if (i < t.size() && (t[i++] != ':' || !number(2, p.Second))) return false;
+        if (i != t.size()) return false;
+    }
+    return PartsToOleDate(p, oleDate);
+}
+
 bool ParseDate(std::string_view text, double& oleDate) {
+    if (PlainDate(text, oleDate)) return true;
     const std::string s = Normalize(text);
     if (s.empty()) return false;
     DateTimeParts parts;
