@@ -5,6 +5,7 @@
 #include <QMenuBar>
 #include <QStyle>
 
+#include "Controls.h"
 #include "ImportMethodDialog.h"
 #include "MainWindow.h"
 #include "Twips.h"
@@ -21,24 +22,6 @@ constexpr int kListLeft = 120, kListTop = 1120;
 constexpr int kArrowWidth = 500;
 constexpr int kArrowTops[] = {1800, 2300, 2800};
 constexpr int kPairLineHeight = 300;
-
-QPushButton* Button(QWidget* parent, const char* name, const char* caption,
-                    const char* tip = nullptr) {
-    auto* b = new QPushButton(QString::fromUtf8(caption), parent);
-    b->setObjectName(QString::fromUtf8(name));
-    if (tip) b->setToolTip(QString::fromUtf8(tip));
-    return b;
-}
-
-QToolButton* PictureButton(QWidget* parent, const char* name, const char* tip,
-                           QStyle::StandardPixmap icon) {
-    auto* b = new QToolButton(parent);
-    b->setObjectName(QString::fromUtf8(name));
-    b->setToolTip(QString::fromUtf8(tip));
-    b->setAccessibleName(QString::fromUtf8(tip));
-    b->setIcon(parent->style()->standardIcon(icon));
-    return b;
-}
 
 // The main window behaves as disabled while this window is open; its own child windows
 // (the error window) stay usable.

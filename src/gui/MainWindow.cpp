@@ -18,6 +18,7 @@
 #include <atomic>
 #include <filesystem>
 
+#include "Controls.h"
 #include "FieldSettingsWindow.h"
 #include "Twips.h"
 #include "VersionBox.h"
@@ -41,25 +42,6 @@ constexpr int kPathLineHeight = 300;
 
 QString Q(const std::string& s) {
     return QString::fromStdString(s);
-}
-
-QToolButton* PictureButton(QWidget* parent, const char* name, const char* tip,
-                           QStyle::StandardPixmap icon) {
-    auto* b = new QToolButton(parent);
-    b->setObjectName(QString::fromUtf8(name));
-    b->setToolTip(QString::fromUtf8(tip));
-    b->setAccessibleName(QString::fromUtf8(tip));
-    b->setIcon(parent->style()->standardIcon(icon));
-    b->setAutoRaise(true);
-    return b;
-}
-
-QPushButton* Button(QWidget* parent, const char* name, const char* caption,
-                    const char* tip = nullptr) {
-    auto* b = new QPushButton(QString::fromUtf8(caption), parent);
-    b->setObjectName(QString::fromUtf8(name));
-    if (tip) b->setToolTip(QString::fromUtf8(tip));
-    return b;
 }
 
 // A unique scratch file name with the prefix "imp" in the temporary folder.
