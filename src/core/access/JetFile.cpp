@@ -1,0 +1,268 @@
+#include "access/JetFile.h"
+
+#include <cstring>
+#include <fstream>
+#include <iterator>
+
+#include "common/Encoding.h"
+#include "sources/engine/JetErrors.h"
+
+namespace vantrel::access {
+
+namespace {
+
+uint16_t U16(std::string_view s, std::size_t at) {
+    if (at + 2 > s.size()) return 0;
+    return static_cast<uint16_t>(static_cast<uint8_t>(s[at]) | static_cast<uint8_t>(s[at + 1])
+                                                                   << 8);
+}
+
+uint32_t U32(std::string_view s, std::size_t at) {
+    return at + 4 > s.size() ? 0 : uint32_t{U16(s, at)} | uint32_t{U16(s, at + 2)} << 16;
+}
+
+constexpr std::size_t kColumnBytes = 25;
+constexpr std::size_t kRealIndexBytes = 12;
+constexpr std::size_t kTableBlockEnd = 63;
+
+// Jet4 text: UCS-2, or "FF FE" and one byte a character with zero bytes switching modes.
+std::string DecodeText(std::string_view bytes) {
+    std::string utf16;
+    if (bytes.size() >= 2 && static_cast<uint8_t>(bytes[0]) == 0xFF &&
+        static_cast<uint8_t>(bytes[1]) == 0xFE) {
+        bool compressed = true;
+        for (std::size_t i = 2; i < bytes.size();) {
+            if (bytes[i] == 0) {
+                compressed = !compressed;
+                ++i;
+            } else if (compressed) {
+                utf16.push_back(bytes[i++]);
+                utf16.push_back('\0');
+            } else if (i + 1 < bytes.size()) {
+                utf16.append(bytes.substr(i, 2));
+                i += 2;
+            } else {
+                break;
+            }
+        }
+    } else {
+        utf16.assign(bytes.substr(0, bytes.size() & ~std::size_t{1}));
+    }
+    std::string out;
+    TextDecoder(TextEncoding::Utf16LE).Decode(utf16, out, true);
+    return out;
+}
+
+}  // namespace
+
+bool JetFile::Open(const std::string& path, ErrorState& error) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        SetJetError(error, JetError::FileNotFound, path);
+        return false;
+    }
+    bytes_.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    const bool header = bytes_.size() >= 2 * kPageSize &&
+                        (bytes_.compare(4, 16, std::string_view("Standard Jet DB\0", 16)) == 0 ||
+                         bytes_.compare(4, 16, std::string_view("Standard ACE DB\0", 16)) == 0);
+    version_ = header ? static_cast<uint8_t>(bytes_[0x14]) : 0;
+    if (!header || version_ == 0) {
+        SetJetError(error, JetError::UnrecognizedFormat, path);
+        bytes_.clear();
+        return false;
+    }
+    return true;
+}
+
+std::string_view JetFile::Page(uint32_t n) const {
+    if (n >= PageCount()) return {};
+    return std::string_view(bytes_).substr(std::size_t{n} * kPageSize, kPageSize);
+}
+
+uint16_t RowsOnPage(std::string_view page) {
+    return U16(page, 12);
+}
+
+std::optional<JetRowSlot> RowOnPage(std::string_view page, uint16_t slot) {
+    if (page.size() != JetFile::kPageSize || static_cast<uint8_t>(page[0]) != 0x01 ||
+        slot >= RowsOnPage(page))
+        return std::nullopt;
+    const uint16_t raw = U16(page, 14 + 2u * slot);
+    const std::size_t start = raw & 0x1FFF;
+    // A row ends where the row before it (a lower slot) starts; the first one at the page end.
+    std::size_t end = JetFile::kPageSize;
+    for (int k = slot - 1; k >= 0; --k) {
+        const std::size_t previous = U16(page, 14 + 2u * static_cast<unsigned>(k)) & 0x1FFF;
+        if (previous > start) {
+            end = previous;
+            break;
+        }
+    }
+    if (start >= end || end > page.size()) return std::nullopt;
+    return JetRowSlot{page.substr(start, end - start), static_cast<uint16_t>(raw & 0xC000)};
+}
+
+std::optional<std::string_view> RowAt(const JetFile& file, uint32_t pointer) {
+    const auto slot = RowOnPage(file.Page(pointer >> 8), static_cast<uint16_t>(pointer & 0xFF));
+    if (!slot) return std::nullopt;
+    return slot->Bytes;
+}
+
+std::vector<uint32_t> PagesInUsageMap(const JetFile& file, std::string_view map) {
+    std::vector<uint32_t> pages;
+    if (map.empty()) return pages;
+    auto addBits = [&](std::string_view bits, uint32_t first) {
+        for (std::size_t byte = 0; byte < bits.size(); ++byte) {
+            for (int bit = 0; bit < 8; ++bit) {
+                if (static_cast<uint8_t>(bits[byte]) & (1u << bit)) {
+                    pages.push_back(
+                        first + static_cast<uint32_t>(byte * 8 + static_cast<std::size_t>(bit)));
+                }
+            }
+        }
+    };
+    if (map[0] == 0) {
+        addBits(map.substr(std::min<std::size_t>(5, map.size())), U32(map, 1));
+    } else if (map[0] == 1) {
+        // A list of bitmap pages, each covering (page size - 4) * 8 pages.
+        const uint32_t perPage = (JetFile::kPageSize - 4) * 8;
+        for (std::size_t k = 0; 1 + 4 * k + 4 <= map.size(); ++k) {
+            const uint32_t bitmapPage = U32(map, 1 + 4 * k);
+            if (bitmapPage == 0) continue;
+            const std::string_view page = file.Page(bitmapPage);
+            if (page.empty() || static_cast<uint8_t>(page[0]) != 0x05) continue;
+            addBits(page.substr(4), static_cast<uint32_t>(k) * perPage);
+        }
+    }
+    return pages;
+}
+
+std::optional<JetTable> ReadTableDefinition(const JetFile& file, uint32_t page,
+                                            std::string& problem) {
+    // The definition may run over several pages; each continuation adds its bytes after the
+    // 8-byte page header.
+    std::string bytes;
+    for (uint32_t p = page, guard = 0; p != 0 && guard < 1000; ++guard) {
+        const std::string_view data = file.Page(p);
+        if (data.empty() || static_cast<uint8_t>(data[0]) != 0x02) {
+            problem = "テーブル定義のページ " + std::to_string(p) + " が正しくありません";
+            return std::nullopt;
+        }
+        bytes.append(bytes.empty() ? data : data.substr(8));
+        p = U32(data, 4);
+    }
+    JetTable t;
+    t.DefinitionPage = page;
+    t.RowCount = U32(bytes, 16);
+    t.AutoNumber = U32(bytes, 20);
+    t.MaxColumns = U16(bytes, 41);
+    t.VariableColumns = U16(bytes, 43);
+    const uint16_t columns = U16(bytes, 45);
+    t.IndexCount = U32(bytes, 47);
+    t.RealIndexCount = U32(bytes, 51);
+    t.OwnedPagesMap = U32(bytes, 55);
+    t.FreePagesMap = U32(bytes, 59);
+    std::size_t at = kTableBlockEnd + kRealIndexBytes * t.RealIndexCount;
+    if (t.RealIndexCount > 1000 || at + kColumnBytes * columns > bytes.size()) {
+        problem = "テーブル定義 (ページ " + std::to_string(page) + ") の列が読めません";
+        return std::nullopt;
+    }
+    for (uint16_t c = 0; c < columns; ++c, at += kColumnBytes) {
+        JetColumn col;
+        col.Type = static_cast<uint8_t>(bytes[at]);
+        col.Number = U16(bytes, at + 5);
+        col.VarIndex = U16(bytes, at + 7);
+        col.Flags = static_cast<uint8_t>(bytes[at + 15]);
+        col.FixedOffset = U16(bytes, at + 21);
+        col.Length = U16(bytes, at + 23);
+        t.Columns.push_back(col);
+    }
+    for (auto& col : t.Columns) {
+        const uint16_t length = U16(bytes, at);
+        if (at + 2 + length > bytes.size()) {
+            problem = "テーブル定義 (ページ " + std::to_string(page) + ") の列名が読めません";
+            return std::nullopt;
+        }
+        col.Name = DecodeText(std::string_view(bytes).substr(at + 2, length));
+        at += 2u + length;
+    }
+    return t;
+}
+
+std::vector<std::optional<std::string_view>> SplitRow(const JetTable& table, std::string_view row) {
+    std::vector<std::optional<std::string_view>> values(table.Columns.size());
+    if (row.size() < 4) return values;
+    const uint16_t stored = U16(row, 0);
+    const std::size_t maskBytes = (stored + 7u) / 8u;
+    if (maskBytes + 4 > row.size()) return values;
+    const std::size_t maskAt = row.size() - maskBytes;
+    const uint16_t varCount = U16(row, maskAt - 2);
+    auto notNull = [&](uint16_t number) {
+        return number < stored &&
+               (static_cast<uint8_t>(row[maskAt + number / 8]) >> (number % 8) & 1) != 0;
+    };
+    // Variable offsets run backwards from the count, then the end-of-data offset.
+    auto varOffset = [&](std::size_t k) -> std::size_t {
+        return U16(row, maskAt - 2 - 2 * (k + 1));
+    };
+    const std::size_t eod = U16(row, maskAt - 2 - 2 * (std::size_t{varCount} + 1));
+    for (std::size_t c = 0; c < table.Columns.size(); ++c) {
+        const JetColumn& col = table.Columns[c];
+        if (col.IsFixed()) {
+            if (!notNull(col.Number) && col.Type != 0x01) continue;
+            const std::size_t start = 2 + col.FixedOffset;
+            if (start + col.Length <= row.size()) values[c] = row.substr(start, col.Length);
+        } else {
+            if (!notNull(col.Number) || col.VarIndex >= varCount) continue;
+            const std::size_t start = varOffset(col.VarIndex);
+            const std::size_t end =
+                col.VarIndex + 1u < varCount ? varOffset(col.VarIndex + 1u) : eod;
+            if (start <= end && end <= row.size()) values[c] = row.substr(start, end - start);
+        }
+    }
+    return values;
+}
+
+std::vector<JetCatalogEntry> ReadCatalog(const JetFile& file, std::string& problem) {
+    std::vector<JetCatalogEntry> entries;
+    // The catalog (MSysObjects) is the table defined on page 2.
+    const auto catalog = ReadTableDefinition(file, 2, problem);
+    if (!catalog) return entries;
+    auto column = [&](const char* name) -> int {
+        for (std::size_t c = 0; c < catalog->Columns.size(); ++c) {
+            if (catalog->Columns[c].Name == name) return static_cast<int>(c);
+        }
+        return -1;
+    };
+    const int id = column("Id"), nameCol = column("Name"), type = column("Type"),
+              flags = column("Flags");
+    if (id < 0 || nameCol < 0 || type < 0 || flags < 0) {
+        problem = "カタログの列が見つかりません";
+        return entries;
+    }
+    for (uint32_t page : PagesInUsageMap(file, RowAt(file, catalog->OwnedPagesMap).value_or(""))) {
+        const std::string_view data = file.Page(page);
+        if (data.empty() || static_cast<uint8_t>(data[0]) != 0x01 || U32(data, 4) != 2) continue;
+        for (uint16_t slot = 0; slot < RowsOnPage(data); ++slot) {
+            const auto row = RowOnPage(data, slot);
+            if (!row || (row->Flags & 0xC000)) continue;
+            const auto values = SplitRow(*catalog, row->Bytes);
+            const auto& typeValue = values[static_cast<std::size_t>(type)];
+            if (!typeValue || (U16(*typeValue, 0) & 0x7F) != 1) continue;
+            JetCatalogEntry e;
+            e.DefinitionPage = values[static_cast<std::size_t>(id)]
+                                   ? U32(*values[static_cast<std::size_t>(id)], 0) & 0x00FFFFFF
+                                   : 0;
+            e.Name = values[static_cast<std::size_t>(nameCol)]
+                         ? DecodeText(*values[static_cast<std::size_t>(nameCol)])
+                         : "";
+            e.Flags = values[static_cast<std::size_t>(flags)]
+                          ? static_cast<int32_t>(U32(*values[static_cast<std::size_t>(flags)], 0))
+                          : 0;
+            entries.push_back(std::move(e));
+        }
+    }
+    return entries;
+}
+
+}  // namespace vantrel::access

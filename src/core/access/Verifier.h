@@ -1,0 +1,13 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace vantrel::access {
+
+// Structural checks of a Jet4/ACE file, one line per problem found (empty: consistent). So far:
+// every user table's definition reads, its owned pages are found, and the live rows on them match
+// the row count the definition keeps.
+std::vector<std::string> VerifyDatabase(const std::string& path);
+
+}  // namespace vantrel::access

@@ -1,0 +1,104 @@
+#include "access/Verifier.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <random>
+
+#include "TestSupport.h"
+#include "access/JetFile.h"
+
+namespace vantrel::access {
+namespace {
+
+TEST(JetFile, ReadsTheCatalogAndTableDefinitions) {
+    JetFile file;
+    ErrorState error;
+    ASSERT_TRUE(file.Open(test::Fixture("access/ace16_v2016.accdb"), error)) << error.Description;
+    std::string problem;
+    const auto catalog = ReadCatalog(file, problem);
+    EXPECT_TRUE(problem.empty()) << problem;
+    const JetCatalogEntry* big = nullptr;
+    for (const auto& e : catalog) {
+        if (e.Name == "BigTable") big = &e;
+    }
+    ASSERT_TRUE(big);
+    const auto table = ReadTableDefinition(file, big->DefinitionPage, problem);
+    ASSERT_TRUE(table) << problem;
+    EXPECT_EQ(table->RowCount, 5400u);
+    ASSERT_EQ(table->Columns.size(), 6u);
+    EXPECT_EQ(table->Columns[0].Name, "ID");
+    EXPECT_EQ(table->Columns[1].Name, "Name");
+    EXPECT_TRUE(table->Columns[0].IsFixed());
+    EXPECT_FALSE(table->Columns[1].IsFixed());
+    EXPECT_FALSE(file.Open(test::Fixture("text/DATA.CSV"), error));
+}
+
+TEST(Verifier, FixturesAreConsistentAndDamageIsFound) {
+    for (const char* name : {"jet4_v2000.mdb", "jet4_v2003.mdb", "ace12_v2007.accdb",
+                             "ace14_v2010.accdb", "ace16_v2016.accdb"}) {
+        const auto problems = VerifyDatabase(test::Fixture(std::string("access/") + name));
+        EXPECT_TRUE(problems.empty()) << name << ": " << (problems.empty() ? "" : problems.front());
+    }
+    // Access left this file's stored row count one short.
+    const auto calc = VerifyDatabase(test::Fixture("access-made/V2010/calcFieldTestV2010.accdb"));
+    ASSERT_EQ(calc.size(), 1u);
+    EXPECT_NE(calc[0].find("Table1"), std::string::npos) << calc[0];
+
+    // A definition claiming one row too many is caught.
+    test::TempDir dir;
+    std::string bytes = test::ReadBytes(test::Fixture("access/jet4_v2000.mdb"));
+    JetFile file;
+    ErrorState error;
+    ASSERT_TRUE(file.Open(test::Fixture("access/jet4_v2000.mdb"), error));
+    std::string problem;
+    uint32_t page = 0;
+    for (const auto& e : ReadCatalog(file, problem)) {
+        if (e.Name == "NoIndex") page = e.DefinitionPage;
+    }
+    ASSERT_NE(page, 0u);
+    bytes[std::size_t{page} * JetFile::kPageSize + 16] =
+        static_cast<char>(bytes[std::size_t{page} * JetFile::kPageSize + 16] + 1);
+    test::WriteBytes(dir.File("bad.mdb"), bytes);
+    const auto bad = VerifyDatabase(dir.File("bad.mdb"));
+    ASSERT_EQ(bad.size(), 1u);
+    EXPECT_NE(bad[0].find("NoIndex: 行数が一致しません (定義 4 行、実際 3 行)"), std::string::npos)
+        << bad[0];
+}
+
+TEST(Verifier, AccessMadeFilesPass) {
+    int files = 0;
+    for (const auto& entry :
+         std::filesystem::recursive_directory_iterator(test::Fixture("access-made"))) {
+        const std::string path = entry.path().string();
+        if ((!path.ends_with(".mdb") && !path.ends_with(".accdb")) ||
+            path.find("V1997") != std::string::npos)
+            continue;
+        if (path.find("calcFieldTest") != std::string::npos) continue;
+        ++files;
+        const auto problems = VerifyDatabase(path);
+        EXPECT_TRUE(problems.empty()) << path << ": " << (problems.empty() ? "" : problems.front());
+    }
+    EXPECT_GT(files, 60);
+}
+
+TEST(Verifier, DamagedFilesAreReportedNeverCrash) {
+    // The verifier parses the file in this process, so every offset it follows must be checked.
+    const std::string original = test::ReadBytes(test::Fixture("access-made/adox_jet4.mdb"));
+    test::TempDir dir;
+    std::mt19937 random(11);
+    int reported = 0;
+    for (int i = 0; i < 150; ++i) {
+        std::string damaged = original;
+        for (int k = 0; k < 1 + static_cast<int>(random() % 200); ++k) {
+            damaged[4096 + random() % (damaged.size() - 4096)] = static_cast<char>(random());
+        }
+        if (i % 10 == 0) damaged.resize(8192 + random() % (damaged.size() - 8192));
+        test::WriteBytes(dir.File("d.mdb"), damaged);
+        if (!VerifyDatabase(dir.File("d.mdb")).empty()) ++reported;
+    }
+    EXPECT_GT(reported, 0) << "heavy damage is noticed";
+}
+
+}  // namespace
+}  // namespace vantrel::access
