@@ -46,6 +46,23 @@ struct Files : FileDialogs {
     }
 };
 
+// A started, shown main window whose questions and file dialogs are answered by the test.
+struct OpenWindow {
+    SessionState state;
+    MainWindow window{state};
+    Answers answers;
+    Files files;
+    bool started = false;
+    OpenWindow(const std::string& output, const std::string& input) {
+        files.Output = output;
+        files.Input = input;
+        window.SetPrompt(&answers);
+        window.SetFileDialogs(&files);
+        started = window.StartUp(QString());
+        window.show();
+    }
+};
+
 template <typename T>
 T* Child(QWidget* w, const char* name) {
     T* child = w->findChild<T*>(QString::fromUtf8(name));
@@ -96,16 +113,12 @@ void MainWindowTest::AnImportFromChoosingFilesToTheSummary() {
     const std::string output = test::MakeDatabase(
         dir, "out.sqlite", "CREATE TABLE DATA (CODE TEXT, NAME TEXT); CREATE TABLE other (x);");
 
-    SessionState state;
-    MainWindow window(state);
-    Answers answers;
-    Files files;
-    files.Output = output;
-    files.Input = test::Fixture("text/DATA.CSV");
-    window.SetPrompt(&answers);
-    window.SetFileDialogs(&files);
-    QVERIFY(window.StartUp(QString()));
-    window.show();
+    OpenWindow open(output, test::Fixture("text/DATA.CSV"));
+    QVERIFY(open.started);
+    SessionState& state = open.state;
+    MainWindow& window = open.window;
+    Answers& answers = open.answers;
+    Files& files = open.files;
 
     QTest::mouseClick(Child<QPushButton>(&window, "CmdOut"), Qt::LeftButton);
     QCOMPARE(Child<QListWidget>(&window, "List0")->count(), 2);
@@ -160,16 +173,11 @@ void MainWindowTest::TheFieldSettingsWindowEditsOnePairWhileTheMainWindowWaits()
     test::TempDir dir;
     const std::string output = test::MakeDatabase(
         dir, "out.sqlite", "CREATE TABLE DATA (CODE TEXT, NAME TEXT, EXTRA TEXT);");
-    SessionState state;
-    MainWindow window(state);
-    Answers answers;
-    Files files;
-    files.Output = output;
-    files.Input = test::Fixture("text/DATA.CSV");
-    window.SetPrompt(&answers);
-    window.SetFileDialogs(&files);
-    QVERIFY(window.StartUp(QString()));
-    window.show();
+    OpenWindow open(output, test::Fixture("text/DATA.CSV"));
+    QVERIFY(open.started);
+    SessionState& state = open.state;
+    MainWindow& window = open.window;
+    Answers& answers = open.answers;
     QTest::mouseClick(Child<QPushButton>(&window, "CmdOut"), Qt::LeftButton);
     QTest::mouseClick(Child<QPushButton>(&window, "CmdIn"), Qt::LeftButton);
     QTest::mouseClick(Child<QPushButton>(&window, "CmdSendOut"), Qt::LeftButton);
