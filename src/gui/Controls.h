@@ -27,4 +27,15 @@ inline QToolButton* PictureButton(QWidget* parent, const char* name, const char*
     return b;
 }
 
+// Sizes the two columns of arrow buttons (three each) and gives them their design tops in twips;
+// the resize rules move them sideways.
+template <typename Convert>
+void PlaceArrowButtons(QWidget* const (&arrows)[6], int width, int height, const int (&tops)[3],
+                       Convert toPixels) {
+    for (int i = 0; i < 6; ++i) {
+        arrows[i]->resize(toPixels(width), toPixels(height));
+        arrows[i]->move(0, toPixels(tops[i % 3]));
+    }
+}
+
 }  // namespace vantrel::gui

@@ -69,11 +69,9 @@ FieldSettingsWindow::FieldSettingsWindow(MainWindow& main, Engine& engine, Sourc
     sendIn_ = Button(this, "CmdSendIN", "<", "出力と同じ名称をセット");
     setOrder_ = Button(this, "CmdSetOrder", "<-", "上から順にセット");
     back1_ = Button(this, "CmdBack1", ">>", "全て、又は選択した物を戻す");
-    QWidget* arrows[] = {sendOut_, back0_, fuseigou_, sendIn_, setOrder_, back1_};
-    for (int i = 0; i < 6; ++i) {
-        arrows[i]->resize(ToPixels(this, kArrowWidth), ToPixels(this, 400));
-        arrows[i]->move(0, ToPixels(this, kArrowTops[i % 3]));
-    }
+    QWidget* const arrows[] = {sendOut_, back0_, fuseigou_, sendIn_, setOrder_, back1_};
+    PlaceArrowButtons(arrows, kArrowWidth, 400, kArrowTops,
+                      [this](int twips) { return ToPixels(this, twips); });
     pairLine_ = new QLineEdit(this);
     pairLine_->setObjectName("Text1");
     pairLine_->setReadOnly(true);

@@ -126,11 +126,9 @@ void MainWindow::BuildControls() {
     sendIn_ = Button(frame_, "CmdSendIN", "<", "出力と同じ名称を送る");
     setOrder_ = Button(frame_, "CmdSetOrder", "<-", "上から順に空白欄に送る");
     back1_ = Button(frame_, "CmdBack1", ">>", "選択されてなければ全て戻す。又は選択した物を戻す");
-    QWidget* arrows[] = {sendOut_, back0_, fuseigou_, sendIn_, setOrder_, back1_};
-    for (int i = 0; i < 6; ++i) {
-        arrows[i]->resize(ToPixels(this, kArrowWidth), ToPixels(this, kArrowHeight));
-        arrows[i]->move(0, ToPixels(this, kArrowTops[i % 3]));
-    }
+    QWidget* const arrows[] = {sendOut_, back0_, fuseigou_, sendIn_, setOrder_, back1_};
+    PlaceArrowButtons(arrows, kArrowWidth, kArrowHeight, kArrowTops,
+                      [this](int twips) { return ToPixels(this, twips); });
     pathLine_ = new QLineEdit(frame_);
     pathLine_->setObjectName("Text1");
     pathLine_->setReadOnly(true);
