@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <random>
 
@@ -31,6 +32,30 @@ TEST(JetFile, ReadsTheCatalogAndTableDefinitions) {
     EXPECT_EQ(table->Columns[1].Name, "Name");
     EXPECT_TRUE(table->Columns[0].IsFixed());
     EXPECT_FALSE(table->Columns[1].IsFixed());
+    EXPECT_TRUE(table->Columns[0].IsAutoNumber());
+    EXPECT_EQ(table->Columns[1].SortOrder, 1033);
+    EXPECT_EQ(table->Columns[1].SortVersion, 1);
+    EXPECT_NE(table->Columns[5].LongValueOwnedMap, 0u);  // Note, a Memo
+    std::vector<std::string> names;
+    for (const auto& index : table->Indexes) {
+        names.push_back(index.Name);
+        ASSERT_LT(index.RealIndex, table->RealIndexes.size());
+    }
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"IX_Name", "IX_Num", "IX_Num_Name", "PrimaryKey"}));
+    for (const auto& index : table->Indexes) {
+        const auto& real = table->RealIndexes[index.RealIndex];
+        if (index.Name == "PrimaryKey") {
+            EXPECT_EQ(index.Type, 1);
+            EXPECT_TRUE(real.IsUnique());
+            ASSERT_EQ(real.Columns.size(), 1u);
+            EXPECT_EQ(real.Columns[0].ColumnNumber, table->Columns[0].Number);
+        }
+        if (index.Name == "IX_Num_Name") {
+            EXPECT_EQ(real.Columns.size(), 2u);
+        }
+        EXPECT_NE(real.FirstPage, 0u);
+    }
     EXPECT_FALSE(file.Open(test::Fixture("text/DATA.CSV"), error));
 }
 

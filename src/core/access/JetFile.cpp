@@ -4,6 +4,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "access/Bytes.h"
 #include "common/Encoding.h"
 #include "sources/engine/JetErrors.h"
 
@@ -11,19 +12,11 @@ namespace vantrel::access {
 
 namespace {
 
-uint16_t U16(std::string_view s, std::size_t at) {
-    if (at + 2 > s.size()) return 0;
-    return static_cast<uint16_t>(static_cast<uint8_t>(s[at]) | static_cast<uint8_t>(s[at + 1])
-                                                                   << 8);
-}
-
-uint32_t U32(std::string_view s, std::size_t at) {
-    return at + 4 > s.size() ? 0 : uint32_t{U16(s, at)} | uint32_t{U16(s, at + 2)} << 16;
-}
-
 constexpr std::size_t kColumnBytes = 25;
 constexpr std::size_t kRealIndexBytes = 12;
 constexpr std::size_t kTableBlockEnd = 63;
+constexpr std::size_t kRealIndexDefinitionBytes = 52;
+constexpr std::size_t kLogicalIndexBytes = 28;
 
 // Jet4 text: UCS-2, or "FF FE" and one byte a character with zero bytes switching modes.
 std::string DecodeText(std::string_view bytes) {
@@ -102,13 +95,13 @@ std::optional<JetRowSlot> RowOnPage(std::string_view page, uint16_t slot) {
     return JetRowSlot{page.substr(start, end - start), static_cast<uint16_t>(raw & 0xC000)};
 }
 
-std::optional<std::string_view> RowAt(const JetFile& file, uint32_t pointer) {
+std::optional<std::string_view> RowAt(const PageSource& file, uint32_t pointer) {
     const auto slot = RowOnPage(file.Page(pointer >> 8), static_cast<uint16_t>(pointer & 0xFF));
     if (!slot) return std::nullopt;
     return slot->Bytes;
 }
 
-std::vector<uint32_t> PagesInUsageMap(const JetFile& file, std::string_view map) {
+std::vector<uint32_t> PagesInUsageMap(const PageSource& file, std::string_view map) {
     std::vector<uint32_t> pages;
     if (map.empty()) return pages;
     auto addBits = [&](std::string_view bits, uint32_t first) {
@@ -137,7 +130,7 @@ std::vector<uint32_t> PagesInUsageMap(const JetFile& file, std::string_view map)
     return pages;
 }
 
-std::optional<JetTable> ReadTableDefinition(const JetFile& file, uint32_t page,
+std::optional<JetTable> ReadTableDefinition(const PageSource& file, uint32_t page,
                                             std::string& problem) {
     // The definition may run over several pages; each continuation adds its bytes after the
     // 8-byte page header.
@@ -163,7 +156,8 @@ std::optional<JetTable> ReadTableDefinition(const JetFile& file, uint32_t page,
     t.OwnedPagesMap = U32(bytes, 55);
     t.FreePagesMap = U32(bytes, 59);
     std::size_t at = kTableBlockEnd + kRealIndexBytes * t.RealIndexCount;
-    if (t.RealIndexCount > 1000 || at + kColumnBytes * columns > bytes.size()) {
+    if (t.RealIndexCount > 1000 || t.IndexCount > 1000 ||
+        at + kColumnBytes * columns > bytes.size()) {
         problem = "テーブル定義 (ページ " + std::to_string(page) + ") の列が読めません";
         return std::nullopt;
     }
@@ -173,6 +167,14 @@ std::optional<JetTable> ReadTableDefinition(const JetFile& file, uint32_t page,
         col.Number = U16(bytes, at + 5);
         col.VarIndex = U16(bytes, at + 7);
         col.Flags = static_cast<uint8_t>(bytes[at + 15]);
+        col.MiscFlags = static_cast<uint8_t>(bytes[at + 16]);
+        if (col.Type == JetType::Text || col.Type == JetType::Memo) {
+            col.SortOrder = U16(bytes, at + 11);
+            col.SortVersion = static_cast<uint8_t>(bytes[at + 14]);
+        } else if (col.Type == JetType::Decimal) {
+            col.Precision = static_cast<uint8_t>(bytes[at + 11]);
+            col.Scale = static_cast<uint8_t>(bytes[at + 12]);
+        }
         col.FixedOffset = U16(bytes, at + 21);
         col.Length = U16(bytes, at + 23);
         t.Columns.push_back(col);
@@ -186,7 +188,68 @@ std::optional<JetTable> ReadTableDefinition(const JetFile& file, uint32_t page,
         col.Name = DecodeText(std::string_view(bytes).substr(at + 2, length));
         at += 2u + length;
     }
+    if (at + kRealIndexDefinitionBytes * t.RealIndexCount +
+            kLogicalIndexBytes * t.IndexCount > bytes.size()) {
+        problem = "テーブル定義 (ページ " + std::to_string(page) + ") の索引が読めません";
+        return std::nullopt;
+    }
+    for (uint32_t r = 0; r < t.RealIndexCount; ++r, at += kRealIndexDefinitionBytes) {
+        JetRealIndex index;
+        for (std::size_t k = 0; k < 10; ++k) {
+            const uint16_t number = U16(bytes, at + 4 + 3 * k);
+            if (number == 0xFFFF) continue;
+            index.Columns.push_back({number, static_cast<uint8_t>(bytes[at + 6 + 3 * k]) == 0x01});
+        }
+        index.UsageMap = U32(bytes, at + 34);
+        index.FirstPage = U32(bytes, at + 38);
+        index.Flags = static_cast<uint8_t>(bytes[at + 46]);
+        index.UniqueEntries = U32(bytes, kTableBlockEnd + kRealIndexBytes * r + 4);
+        t.RealIndexes.push_back(std::move(index));
+    }
+    for (uint32_t l = 0; l < t.IndexCount; ++l, at += kLogicalIndexBytes) {
+        JetLogicalIndex index;
+        index.Number = U32(bytes, at + 4);
+        index.RealIndex = U32(bytes, at + 8);
+        index.RelatedTableType = static_cast<uint8_t>(bytes[at + 12]);
+        index.RelatedIndex = U32(bytes, at + 13);
+        index.RelatedTable = U32(bytes, at + 17);
+        index.CascadeUpdates = bytes[at + 21] != 0;
+        index.CascadeDeletes = bytes[at + 22] != 0;
+        index.Type = static_cast<uint8_t>(bytes[at + 23]);
+        if (index.RealIndex >= t.RealIndexCount) {
+            problem = "テーブル定義 (ページ " + std::to_string(page) + ") の索引番号が正しくありません";
+            return std::nullopt;
+        }
+        t.Indexes.push_back(std::move(index));
+    }
+    for (auto& index : t.Indexes) {
+        const uint16_t length = U16(bytes, at);
+        if (at + 2 + length > bytes.size()) {
+            problem = "テーブル定義 (ページ " + std::to_string(page) + ") の索引名が読めません";
+            return std::nullopt;
+        }
+        index.Name = DecodeText(std::string_view(bytes).substr(at + 2, length));
+        at += 2u + length;
+    }
+    // Long value columns list their own page maps, ending with 0xFFFF.
+    while (at + 10 <= bytes.size()) {
+        const uint16_t number = U16(bytes, at);
+        if (number == 0xFFFF) break;
+        for (auto& col : t.Columns) {
+            if (col.Number != number) continue;
+            col.LongValueOwnedMap = U32(bytes, at + 2);
+            col.LongValueFreeMap = U32(bytes, at + 6);
+        }
+        at += 10;
+    }
     return t;
+}
+
+const JetColumn* JetTable::ColumnByNumber(uint16_t number) const {
+    for (const auto& col : Columns) {
+        if (col.Number == number) return &col;
+    }
+    return nullptr;
 }
 
 std::vector<std::optional<std::string_view>> SplitRow(const JetTable& table, std::string_view row) {
@@ -223,7 +286,7 @@ std::vector<std::optional<std::string_view>> SplitRow(const JetTable& table, std
     return values;
 }
 
-std::vector<JetCatalogEntry> ReadCatalog(const JetFile& file, std::string& problem) {
+std::vector<JetCatalogEntry> ReadCatalog(const PageSource& file, std::string& problem) {
     std::vector<JetCatalogEntry> entries;
     // The catalog (MSysObjects) is the table defined on page 2.
     const auto catalog = ReadTableDefinition(file, 2, problem);

@@ -6,24 +6,27 @@
 #include <string_view>
 #include <vector>
 
+#include "access/PageStore.h"
 #include "common/ErrorState.h"
 
 namespace vantrel::access {
 
 // The pages of a Jet4 or ACE file (4 KB pages), read straight from the file. This is the layer
 // the project's own Access writer and its structural verifier stand on.
-class JetFile {
+class JetFile : public PageSource {
   public:
     static constexpr uint32_t kPageSize = 4096;
 
     // False (with the error set) for anything but a readable Jet4/ACE file.
     bool Open(const std::string& path, ErrorState& error);
-    uint32_t PageCount() const { return static_cast<uint32_t>(bytes_.size() / kPageSize); }
+    uint32_t PageCount() const override {
+        return static_cast<uint32_t>(bytes_.size() / kPageSize);
+    }
+    // The version byte: 1 Jet4, 2 ACE12 (2007), 3 ACE14 (2010), 5 ACE16, 6 ACE17.
     int Version() const { return version_; }
-    // The bytes of page n; empty past the end of the file.
-    std::string_view Page(uint32_t n) const;
+    std::string_view Page(uint32_t n) const override;
 
-  private:
+  protected:
     std::string bytes_;
     int version_ = 0;
 };
@@ -35,10 +38,61 @@ struct JetColumn {
     uint16_t VarIndex = 0;     // slot in the variable-offset table
     uint16_t FixedOffset = 0;  // offset in the fixed area
     uint16_t Length = 0;
-    uint8_t Flags = 0;
+    uint8_t Flags = 0;         // 0x01 fixed, 0x04 autonumber, 0x40 GUID autonumber
+    uint8_t MiscFlags = 0;     // 0x01 Unicode compression
+    uint16_t SortOrder = 0;    // text columns: collation LCID (1033 = General)
+    uint8_t SortVersion = 0;   // text columns: 0 General legacy, 1 General
+    uint8_t Precision = 0;     // Decimal columns
+    uint8_t Scale = 0;
     std::string Name;
+    // Long value (Memo, OLE) columns keep their own page maps (row pointers, 0 when absent).
+    uint32_t LongValueOwnedMap = 0;
+    uint32_t LongValueFreeMap = 0;
 
     bool IsFixed() const { return (Flags & 0x01) != 0; }
+    bool IsAutoNumber() const { return (Flags & 0x44) != 0; }
+    bool IsCompressed() const { return (MiscFlags & 0x01) != 0; }
+};
+
+// Column types as the file stores them.
+namespace JetType {
+inline constexpr uint8_t Boolean = 0x01, Byte = 0x02, Integer = 0x03, Long = 0x04,
+                         Currency = 0x05, Single = 0x06, Double = 0x07, DateTime = 0x08,
+                         Binary = 0x09, Text = 0x0A, Ole = 0x0B, Memo = 0x0C, Guid = 0x0F,
+                         Decimal = 0x10, Complex = 0x12, BigInt = 0x13, ExtendedDate = 0x14;
+}  // namespace JetType
+
+// One column of an index key.
+struct JetIndexColumn {
+    uint16_t ColumnNumber = 0;  // JetColumn::Number
+    bool Ascending = true;
+};
+
+// A physical index: the B-tree itself.
+struct JetRealIndex {
+    std::vector<JetIndexColumn> Columns;
+    uint32_t UsageMap = 0;   // row pointer of the index's own page map
+    uint32_t FirstPage = 0;  // the root page
+    uint8_t Flags = 0;       // 0x01 unique, 0x02 ignore nulls, 0x08 required
+    uint32_t UniqueEntries = 0;  // statistics kept in the definition's header block
+
+    bool IsUnique() const { return (Flags & 0x01) != 0; }
+    bool IgnoresNulls() const { return (Flags & 0x02) != 0; }
+};
+
+// A logical index as the user sees it; several may share one physical index.
+struct JetLogicalIndex {
+    std::string Name;
+    uint32_t Number = 0;
+    uint32_t RealIndex = 0;  // position in JetTable::RealIndexes
+    uint8_t Type = 0;        // 0x01 primary key, 0x02 foreign key (relationship)
+    uint8_t RelatedTableType = 0;  // relationship side: 0x01 this table is the primary one
+    uint32_t RelatedIndex = 0xFFFFFFFF;
+    uint32_t RelatedTable = 0;  // definition page of the other table
+    bool CascadeUpdates = false;
+    bool CascadeDeletes = false;
+
+    bool IsRelationship() const { return Type == 0x02; }
 };
 
 // The parts of a table definition (TDEF) the verifier and the writer need.
@@ -53,10 +107,14 @@ struct JetTable {
     uint32_t OwnedPagesMap = 0;  // row pointer (row << 0 | page << 8) of the owned-pages map
     uint32_t FreePagesMap = 0;
     std::vector<JetColumn> Columns;
+    std::vector<JetRealIndex> RealIndexes;
+    std::vector<JetLogicalIndex> Indexes;
+
+    const JetColumn* ColumnByNumber(uint16_t number) const;
 };
 
 // Reads the table definition that starts on `page` (following continuation pages).
-std::optional<JetTable> ReadTableDefinition(const JetFile& file, uint32_t page,
+std::optional<JetTable> ReadTableDefinition(const PageSource& file, uint32_t page,
                                             std::string& problem);
 
 // The bytes of row `slot` on a data page and its slot flags (0x8000 deleted, 0x4000 pointer).
@@ -68,10 +126,10 @@ std::optional<JetRowSlot> RowOnPage(std::string_view page, uint16_t slot);
 uint16_t RowsOnPage(std::string_view page);
 
 // The row a 4-byte row pointer (row in the low byte, page above it) names.
-std::optional<std::string_view> RowAt(const JetFile& file, uint32_t pointer);
+std::optional<std::string_view> RowAt(const PageSource& file, uint32_t pointer);
 
 // The pages a usage map row marks as used.
-std::vector<uint32_t> PagesInUsageMap(const JetFile& file, std::string_view map);
+std::vector<uint32_t> PagesInUsageMap(const PageSource& file, std::string_view map);
 
 // The column values of one row as raw bytes; no value (nullopt) for a Null column.
 std::vector<std::optional<std::string_view>> SplitRow(const JetTable& table, std::string_view row);
@@ -82,6 +140,6 @@ struct JetCatalogEntry {
     uint32_t DefinitionPage = 0;
     int32_t Flags = 0;
 };
-std::vector<JetCatalogEntry> ReadCatalog(const JetFile& file, std::string& problem);
+std::vector<JetCatalogEntry> ReadCatalog(const PageSource& file, std::string& problem);
 
 }  // namespace vantrel::access
