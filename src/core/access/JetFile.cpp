@@ -5,6 +5,8 @@
 #include <iterator>
 
 #include "access/Bytes.h"
+#include "access/UsageMap.h"
+#include "common/SafeFile.h"
 #include "common/Encoding.h"
 #include "sources/engine/JetErrors.h"
 
@@ -17,34 +19,6 @@ constexpr std::size_t kRealIndexBytes = 12;
 constexpr std::size_t kTableBlockEnd = 63;
 constexpr std::size_t kRealIndexDefinitionBytes = 52;
 constexpr std::size_t kLogicalIndexBytes = 28;
-
-// Jet4 text: UCS-2, or "FF FE" and one byte a character with zero bytes switching modes.
-std::string DecodeText(std::string_view bytes) {
-    std::string utf16;
-    if (bytes.size() >= 2 && static_cast<uint8_t>(bytes[0]) == 0xFF &&
-        static_cast<uint8_t>(bytes[1]) == 0xFE) {
-        bool compressed = true;
-        for (std::size_t i = 2; i < bytes.size();) {
-            if (bytes[i] == 0) {
-                compressed = !compressed;
-                ++i;
-            } else if (compressed) {
-                utf16.push_back(bytes[i++]);
-                utf16.push_back('\0');
-            } else if (i + 1 < bytes.size()) {
-                utf16.append(bytes.substr(i, 2));
-                i += 2;
-            } else {
-                break;
-            }
-        }
-    } else {
-        utf16.assign(bytes.substr(0, bytes.size() & ~std::size_t{1}));
-    }
-    std::string out;
-    TextDecoder(TextEncoding::Utf16LE).Decode(utf16, out, true);
-    return out;
-}
 
 }  // namespace
 
@@ -72,6 +46,73 @@ std::string_view JetFile::Page(uint32_t n) const {
     return std::string_view(bytes_).substr(std::size_t{n} * kPageSize, kPageSize);
 }
 
+// Jet4 text: UCS-2, or "FF FE" and one byte a character with zero bytes switching modes.
+std::string DecodeJetText(std::string_view bytes) {
+    std::string utf16;
+    if (bytes.size() >= 2 && static_cast<uint8_t>(bytes[0]) == 0xFF &&
+        static_cast<uint8_t>(bytes[1]) == 0xFE) {
+        bool compressed = true;
+        for (std::size_t i = 2; i < bytes.size();) {
+            if (bytes[i] == 0) {
+                compressed = !compressed;
+                ++i;
+            } else if (compressed) {
+                utf16.push_back(bytes[i++]);
+                utf16.push_back('\0');
+            } else if (i + 1 < bytes.size()) {
+                utf16.append(bytes.substr(i, 2));
+                i += 2;
+            } else {
+                break;
+            }
+        }
+    } else {
+        utf16.assign(bytes.substr(0, bytes.size() & ~std::size_t{1}));
+    }
+    std::string out;
+    TextDecoder(TextEncoding::Utf16LE).Decode(utf16, out, true);
+    return out;
+}
+
+
+char* JetFile::MutablePage(uint32_t n) {
+    if (n >= PageCount()) return nullptr;
+    changed_ = true;
+    return bytes_.data() + std::size_t{n} * kPageSize;
+}
+
+uint32_t JetFile::AllocatePage(uint32_t usageMap, ErrorState& error) {
+    // Access files end at 2 GB; past that Access cannot open them.
+    if (bytes_.size() + kPageSize > (std::size_t{1} << 31)) {
+        SetJetError(error, JetError::DiskFull, "2 GB");
+        return 0;
+    }
+    const uint32_t page = PageCount();
+    bytes_.append(kPageSize, '\0');
+    changed_ = true;
+    if (!MarkPageInUse(*this, page, error)) return 0;
+    if (usageMap != 0 && !AddPageToUsageMap(*this, usageMap, page, error)) return 0;
+    return page;
+}
+
+void JetFile::ReleasePage(uint32_t page, uint32_t usageMap) {
+    // The page stays allocated in the file; it only leaves its owner. Access reclaims such
+    // pages when the database is compacted.
+    RemovePageFromUsageMap(*this, usageMap, page);
+}
+
+bool JetFile::Save(const std::string& path, ErrorState& error) const {
+    return WriteFileAtomically(path, bytes_, error);
+}
+
+MutableRow MutableRowAt(PageStore& store, uint32_t pointer) {
+    const std::string_view page = store.Page(pointer >> 8);
+    const auto slot = RowOnPage(page, static_cast<uint16_t>(pointer & 0xFF));
+    if (!slot) return {};
+    char* data = store.MutablePage(pointer >> 8);
+    return {data + (slot->Bytes.data() - page.data()), slot->Bytes.size()};
+}
+
 uint16_t RowsOnPage(std::string_view page) {
     return U16(page, 12);
 }
@@ -93,6 +134,15 @@ std::optional<JetRowSlot> RowOnPage(std::string_view page, uint16_t slot) {
     }
     if (start >= end || end > page.size()) return std::nullopt;
     return JetRowSlot{page.substr(start, end - start), static_cast<uint16_t>(raw & 0xC000)};
+}
+
+std::optional<std::string_view> LiveRow(const PageSource& file, uint32_t page, uint16_t slot) {
+    const auto row = RowOnPage(file.Page(page), slot);
+    if (!row || (row->Flags & 0x8000)) return std::nullopt;
+    if (!(row->Flags & 0x4000)) return row->Bytes;
+    // A row that grew was moved: its slot holds the row number and page of its new place.
+    if (row->Bytes.size() < 4) return std::nullopt;
+    return RowAt(file, U32(row->Bytes, 0));
 }
 
 std::optional<std::string_view> RowAt(const PageSource& file, uint32_t pointer) {
@@ -185,7 +235,7 @@ std::optional<JetTable> ReadTableDefinition(const PageSource& file, uint32_t pag
             problem = "テーブル定義 (ページ " + std::to_string(page) + ") の列名が読めません";
             return std::nullopt;
         }
-        col.Name = DecodeText(std::string_view(bytes).substr(at + 2, length));
+        col.Name = DecodeJetText(std::string_view(bytes).substr(at + 2, length));
         at += 2u + length;
     }
     if (at + kRealIndexDefinitionBytes * t.RealIndexCount +
@@ -228,7 +278,7 @@ std::optional<JetTable> ReadTableDefinition(const PageSource& file, uint32_t pag
             problem = "テーブル定義 (ページ " + std::to_string(page) + ") の索引名が読めません";
             return std::nullopt;
         }
-        index.Name = DecodeText(std::string_view(bytes).substr(at + 2, length));
+        index.Name = DecodeJetText(std::string_view(bytes).substr(at + 2, length));
         at += 2u + length;
     }
     // Long value columns list their own page maps, ending with 0xFFFF.
@@ -286,6 +336,33 @@ std::vector<std::optional<std::string_view>> SplitRow(const JetTable& table, std
     return values;
 }
 
+std::optional<std::string> ReadLongValue(const PageSource& file, std::string_view field) {
+    if (field.size() < 12) return std::nullopt;
+    const uint32_t header = U32(field, 0);
+    const uint32_t length = header & 0x3FFFFFFF;
+    if (header & 0x80000000u) {
+        if (field.size() < 12 + std::size_t{length}) return std::nullopt;
+        return std::string(field.substr(12, length));
+    }
+    uint32_t pointer = U32(field, 4);
+    if (header & 0x40000000u) {
+        const auto row = RowAt(file, pointer);
+        if (!row || row->size() < length) return std::nullopt;
+        return std::string(row->substr(0, length));
+    }
+    // A chain: each row starts with the pointer of the next one.
+    std::string value;
+    for (uint32_t guard = 0; value.size() < length && guard < (1u << 20); ++guard) {
+        const auto row = RowAt(file, pointer);
+        if (!row || row->size() < 4) return std::nullopt;
+        value.append(row->substr(4, std::min<std::size_t>(row->size() - 4, length - value.size())));
+        pointer = U32(*row, 0);
+        if (value.size() < length && pointer == 0) return std::nullopt;
+    }
+    if (value.size() != length) return std::nullopt;
+    return value;
+}
+
 std::vector<JetCatalogEntry> ReadCatalog(const PageSource& file, std::string& problem) {
     std::vector<JetCatalogEntry> entries;
     // The catalog (MSysObjects) is the table defined on page 2.
@@ -298,7 +375,7 @@ std::vector<JetCatalogEntry> ReadCatalog(const PageSource& file, std::string& pr
         return -1;
     };
     const int id = column("Id"), nameCol = column("Name"), type = column("Type"),
-              flags = column("Flags");
+              flags = column("Flags"), props = column("LvProp");
     if (id < 0 || nameCol < 0 || type < 0 || flags < 0) {
         problem = "カタログの列が見つかりません";
         return entries;
@@ -307,9 +384,9 @@ std::vector<JetCatalogEntry> ReadCatalog(const PageSource& file, std::string& pr
         const std::string_view data = file.Page(page);
         if (data.empty() || static_cast<uint8_t>(data[0]) != 0x01 || U32(data, 4) != 2) continue;
         for (uint16_t slot = 0; slot < RowsOnPage(data); ++slot) {
-            const auto row = RowOnPage(data, slot);
-            if (!row || (row->Flags & 0xC000)) continue;
-            const auto values = SplitRow(*catalog, row->Bytes);
+            const auto row = LiveRow(file, page, slot);
+            if (!row) continue;
+            const auto values = SplitRow(*catalog, *row);
             const auto& typeValue = values[static_cast<std::size_t>(type)];
             if (!typeValue || (U16(*typeValue, 0) & 0x7F) != 1) continue;
             JetCatalogEntry e;
@@ -317,11 +394,14 @@ std::vector<JetCatalogEntry> ReadCatalog(const PageSource& file, std::string& pr
                                    ? U32(*values[static_cast<std::size_t>(id)], 0) & 0x00FFFFFF
                                    : 0;
             e.Name = values[static_cast<std::size_t>(nameCol)]
-                         ? DecodeText(*values[static_cast<std::size_t>(nameCol)])
+                         ? DecodeJetText(*values[static_cast<std::size_t>(nameCol)])
                          : "";
             e.Flags = values[static_cast<std::size_t>(flags)]
                           ? static_cast<int32_t>(U32(*values[static_cast<std::size_t>(flags)], 0))
                           : 0;
+            if (props >= 0 && values[static_cast<std::size_t>(props)])
+                e.Properties =
+                    ReadLongValue(file, *values[static_cast<std::size_t>(props)]).value_or("");
             entries.push_back(std::move(e));
         }
     }

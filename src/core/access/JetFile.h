@@ -11,9 +11,9 @@
 
 namespace vantrel::access {
 
-// The pages of a Jet4 or ACE file (4 KB pages), read straight from the file. This is the layer
-// the project's own Access writer and its structural verifier stand on.
-class JetFile : public PageSource {
+// The pages of a Jet4 or ACE file (4 KB pages), held in memory. This is the layer the project's
+// own Access writer and its structural verifier stand on. Changes stay in memory until Save.
+class JetFile : public PageStore {
   public:
     static constexpr uint32_t kPageSize = 4096;
 
@@ -26,7 +26,17 @@ class JetFile : public PageSource {
     int Version() const { return version_; }
     std::string_view Page(uint32_t n) const override;
 
-  protected:
+    char* MutablePage(uint32_t n) override;
+    // New pages are always added at the end of the file: free pages inside the file are never
+    // reused, so a page another structure still points at can never be overwritten.
+    uint32_t AllocatePage(uint32_t usageMap, ErrorState& error) override;
+    void ReleasePage(uint32_t page, uint32_t usageMap) override;
+    bool Changed() const { return changed_; }
+    // Writes every page to `path` crash-safely (temporary file, fsync, rename).
+    bool Save(const std::string& path, ErrorState& error) const;
+
+  private:
+    bool changed_ = false;
     std::string bytes_;
     int version_ = 0;
 };
@@ -125,6 +135,17 @@ struct JetRowSlot {
 std::optional<JetRowSlot> RowOnPage(std::string_view page, uint16_t slot);
 uint16_t RowsOnPage(std::string_view page);
 
+// The bytes of a row for changing in place; empty when the pointer names no row.
+struct MutableRow {
+    char* Data = nullptr;
+    std::size_t Size = 0;
+};
+MutableRow MutableRowAt(PageStore& store, uint32_t pointer);
+
+// The data of a live row (following the pointer of a row that was moved); none for a deleted or
+// missing row.
+std::optional<std::string_view> LiveRow(const PageSource& file, uint32_t page, uint16_t slot);
+
 // The row a 4-byte row pointer (row in the low byte, page above it) names.
 std::optional<std::string_view> RowAt(const PageSource& file, uint32_t pointer);
 
@@ -134,11 +155,19 @@ std::vector<uint32_t> PagesInUsageMap(const PageSource& file, std::string_view m
 // The column values of one row as raw bytes; no value (nullopt) for a Null column.
 std::vector<std::optional<std::string_view>> SplitRow(const JetTable& table, std::string_view row);
 
+// Jet4 text (UCS-2, or compressed with an FF FE mark) as UTF-8.
+std::string DecodeJetText(std::string_view bytes);
+
+// The bytes of a long value (Memo, OLE) from its 12-byte field and what follows it in the row;
+// no value when the rows it points at are missing or too short.
+std::optional<std::string> ReadLongValue(const PageSource& file, std::string_view field);
+
 // Every table the catalog lists: name, definition page and catalog flags.
 struct JetCatalogEntry {
     std::string Name;
     uint32_t DefinitionPage = 0;
     int32_t Flags = 0;
+    std::string Properties;  // the design properties (LvProp) of the table and its columns
 };
 std::vector<JetCatalogEntry> ReadCatalog(const PageSource& file, std::string& problem);
 
