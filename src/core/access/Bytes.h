@@ -30,11 +30,13 @@ inline void Put16(char* p, uint16_t v) {
 }
 
 inline void Put24(char* p, uint32_t v) {
-    for (int k = 0; k < 3; ++k) p[k] = static_cast<char>(v >> (8 * k) & 0xFF);
+    for (int k = 0; k < 3; ++k)
+        p[k] = static_cast<char>(v >> (8 * k) & 0xFF);
 }
 
 inline void Put32(char* p, uint32_t v) {
-    for (int k = 0; k < 4; ++k) p[k] = static_cast<char>(v >> (8 * k) & 0xFF);
+    for (int k = 0; k < 4; ++k)
+        p[k] = static_cast<char>(v >> (8 * k) & 0xFF);
 }
 
 }  // namespace vantrel::access

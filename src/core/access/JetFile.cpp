@@ -6,8 +6,8 @@
 
 #include "access/Bytes.h"
 #include "access/UsageMap.h"
-#include "common/SafeFile.h"
 #include "common/Encoding.h"
+#include "common/SafeFile.h"
 #include "sources/engine/JetErrors.h"
 
 namespace vantrel::access {
@@ -73,7 +73,6 @@ std::string DecodeJetText(std::string_view bytes) {
     TextDecoder(TextEncoding::Utf16LE).Decode(utf16, out, true);
     return out;
 }
-
 
 char* JetFile::MutablePage(uint32_t n) {
     if (n >= PageCount()) return nullptr;
@@ -185,6 +184,7 @@ std::optional<JetTable> ReadTableDefinition(const PageSource& file, uint32_t pag
     // The definition may run over several pages; each continuation adds its bytes after the
     // 8-byte page header.
     std::string bytes;
+    std::vector<uint32_t> pages;
     for (uint32_t p = page, guard = 0; p != 0 && guard < 1000; ++guard) {
         const std::string_view data = file.Page(p);
         if (data.empty() || static_cast<uint8_t>(data[0]) != 0x02) {
@@ -192,10 +192,12 @@ std::optional<JetTable> ReadTableDefinition(const PageSource& file, uint32_t pag
             return std::nullopt;
         }
         bytes.append(bytes.empty() ? data : data.substr(8));
+        pages.push_back(p);
         p = U32(data, 4);
     }
     JetTable t;
     t.DefinitionPage = page;
+    t.DefinitionPages = std::move(pages);
     t.RowCount = U32(bytes, 16);
     t.AutoNumber = U32(bytes, 20);
     t.MaxColumns = U16(bytes, 41);
@@ -238,8 +240,8 @@ std::optional<JetTable> ReadTableDefinition(const PageSource& file, uint32_t pag
         col.Name = DecodeJetText(std::string_view(bytes).substr(at + 2, length));
         at += 2u + length;
     }
-    if (at + kRealIndexDefinitionBytes * t.RealIndexCount +
-            kLogicalIndexBytes * t.IndexCount > bytes.size()) {
+    if (at + kRealIndexDefinitionBytes * t.RealIndexCount + kLogicalIndexBytes * t.IndexCount >
+        bytes.size()) {
         problem = "テーブル定義 (ページ " + std::to_string(page) + ") の索引が読めません";
         return std::nullopt;
     }
@@ -250,6 +252,7 @@ std::optional<JetTable> ReadTableDefinition(const PageSource& file, uint32_t pag
             if (number == 0xFFFF) continue;
             index.Columns.push_back({number, static_cast<uint8_t>(bytes[at + 6 + 3 * k]) == 0x01});
         }
+        index.DefinitionOffset = at;
         index.UsageMap = U32(bytes, at + 34);
         index.FirstPage = U32(bytes, at + 38);
         index.Flags = static_cast<uint8_t>(bytes[at + 46]);
@@ -267,7 +270,8 @@ std::optional<JetTable> ReadTableDefinition(const PageSource& file, uint32_t pag
         index.CascadeDeletes = bytes[at + 22] != 0;
         index.Type = static_cast<uint8_t>(bytes[at + 23]);
         if (index.RealIndex >= t.RealIndexCount) {
-            problem = "テーブル定義 (ページ " + std::to_string(page) + ") の索引番号が正しくありません";
+            problem =
+                "テーブル定義 (ページ " + std::to_string(page) + ") の索引番号が正しくありません";
             return std::nullopt;
         }
         t.Indexes.push_back(std::move(index));
@@ -293,6 +297,20 @@ std::optional<JetTable> ReadTableDefinition(const PageSource& file, uint32_t pag
         at += 10;
     }
     return t;
+}
+
+void PutDefinition32(PageStore& store, const JetTable& table, std::size_t offset, uint32_t value) {
+    for (int k = 0; k < 4; ++k, ++offset) {
+        std::size_t page = 0, at = offset;
+        if (at >= JetFile::kPageSize) {
+            at -= JetFile::kPageSize;
+            page = 1 + at / (JetFile::kPageSize - 8);
+            at = 8 + at % (JetFile::kPageSize - 8);
+        }
+        if (page >= table.DefinitionPages.size()) return;
+        char* data = store.MutablePage(table.DefinitionPages[page]);
+        if (data) data[at] = static_cast<char>(value >> (8 * k) & 0xFF);
+    }
 }
 
 const JetColumn* JetTable::ColumnByNumber(uint16_t number) const {

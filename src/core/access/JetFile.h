@@ -19,9 +19,7 @@ class JetFile : public PageStore {
 
     // False (with the error set) for anything but a readable Jet4/ACE file.
     bool Open(const std::string& path, ErrorState& error);
-    uint32_t PageCount() const override {
-        return static_cast<uint32_t>(bytes_.size() / kPageSize);
-    }
+    uint32_t PageCount() const override { return static_cast<uint32_t>(bytes_.size() / kPageSize); }
     // The version byte: 1 Jet4, 2 ACE12 (2007), 3 ACE14 (2010), 5 ACE16, 6 ACE17.
     int Version() const { return version_; }
     std::string_view Page(uint32_t n) const override;
@@ -48,11 +46,11 @@ struct JetColumn {
     uint16_t VarIndex = 0;     // slot in the variable-offset table
     uint16_t FixedOffset = 0;  // offset in the fixed area
     uint16_t Length = 0;
-    uint8_t Flags = 0;         // 0x01 fixed, 0x04 autonumber, 0x40 GUID autonumber
-    uint8_t MiscFlags = 0;     // 0x01 Unicode compression
-    uint16_t SortOrder = 0;    // text columns: collation LCID (1033 = General)
-    uint8_t SortVersion = 0;   // text columns: 0 General legacy, 1 General
-    uint8_t Precision = 0;     // Decimal columns
+    uint8_t Flags = 0;        // 0x01 fixed, 0x04 autonumber, 0x40 GUID autonumber
+    uint8_t MiscFlags = 0;    // 0x01 Unicode compression
+    uint16_t SortOrder = 0;   // text columns: collation LCID (1033 = General)
+    uint8_t SortVersion = 0;  // text columns: 0 General legacy, 1 General
+    uint8_t Precision = 0;    // Decimal columns
     uint8_t Scale = 0;
     std::string Name;
     // Long value (Memo, OLE) columns keep their own page maps (row pointers, 0 when absent).
@@ -66,10 +64,10 @@ struct JetColumn {
 
 // Column types as the file stores them.
 namespace JetType {
-inline constexpr uint8_t Boolean = 0x01, Byte = 0x02, Integer = 0x03, Long = 0x04,
-                         Currency = 0x05, Single = 0x06, Double = 0x07, DateTime = 0x08,
-                         Binary = 0x09, Text = 0x0A, Ole = 0x0B, Memo = 0x0C, Guid = 0x0F,
-                         Decimal = 0x10, Complex = 0x12, BigInt = 0x13, ExtendedDate = 0x14;
+inline constexpr uint8_t Boolean = 0x01, Byte = 0x02, Integer = 0x03, Long = 0x04, Currency = 0x05,
+                         Single = 0x06, Double = 0x07, DateTime = 0x08, Binary = 0x09, Text = 0x0A,
+                         Ole = 0x0B, Memo = 0x0C, Guid = 0x0F, Decimal = 0x10, Complex = 0x12,
+                         BigInt = 0x13, ExtendedDate = 0x14;
 }  // namespace JetType
 
 // One column of an index key.
@@ -81,10 +79,11 @@ struct JetIndexColumn {
 // A physical index: the B-tree itself.
 struct JetRealIndex {
     std::vector<JetIndexColumn> Columns;
-    uint32_t UsageMap = 0;   // row pointer of the index's own page map
-    uint32_t FirstPage = 0;  // the root page
-    uint8_t Flags = 0;       // 0x01 unique, 0x02 ignore nulls, 0x08 required
-    uint32_t UniqueEntries = 0;  // statistics kept in the definition's header block
+    uint32_t UsageMap = 0;             // row pointer of the index's own page map
+    uint32_t FirstPage = 0;            // the root page
+    uint8_t Flags = 0;                 // 0x01 unique, 0x02 ignore nulls, 0x08 required
+    uint32_t UniqueEntries = 0;        // statistics kept in the definition's header block
+    std::size_t DefinitionOffset = 0;  // where its 52 bytes start in the table definition
 
     bool IsUnique() const { return (Flags & 0x01) != 0; }
     bool IgnoresNulls() const { return (Flags & 0x02) != 0; }
@@ -94,8 +93,8 @@ struct JetRealIndex {
 struct JetLogicalIndex {
     std::string Name;
     uint32_t Number = 0;
-    uint32_t RealIndex = 0;  // position in JetTable::RealIndexes
-    uint8_t Type = 0;        // 0x01 primary key, 0x02 foreign key (relationship)
+    uint32_t RealIndex = 0;        // position in JetTable::RealIndexes
+    uint8_t Type = 0;              // 0x01 primary key, 0x02 foreign key (relationship)
     uint8_t RelatedTableType = 0;  // relationship side: 0x01 this table is the primary one
     uint32_t RelatedIndex = 0xFFFFFFFF;
     uint32_t RelatedTable = 0;  // definition page of the other table
@@ -119,9 +118,14 @@ struct JetTable {
     std::vector<JetColumn> Columns;
     std::vector<JetRealIndex> RealIndexes;
     std::vector<JetLogicalIndex> Indexes;
+    std::vector<uint32_t> DefinitionPages;  // the first page and its continuations
 
     const JetColumn* ColumnByNumber(uint16_t number) const;
 };
+
+// Changes 4 bytes of a table definition at `offset` of its bytes as ReadTableDefinition joins
+// them (continuation pages add their bytes after their 8-byte header).
+void PutDefinition32(PageStore& store, const JetTable& table, std::size_t offset, uint32_t value);
 
 // Reads the table definition that starts on `page` (following continuation pages).
 std::optional<JetTable> ReadTableDefinition(const PageSource& file, uint32_t page,

@@ -105,7 +105,8 @@ bool AddPageToUsageMap(PageStore& store, uint32_t mapPointer, uint32_t page, Err
     if (*high - newStart < window) {
         std::fill(row.Data + 5, row.Data + row.Size, '\0');
         Put32(row.Data + 1, newStart);
-        for (uint32_t p : pages) SetBit(row.Data + 5, p - newStart, true);
+        for (uint32_t p : pages)
+            SetBit(row.Data + 5, p - newStart, true);
         return true;
     }
     // Otherwise the map becomes a list of bitmap pages covering the whole file.
@@ -160,7 +161,8 @@ bool MarkPageInUse(PageStore& store, uint32_t page, ErrorState& error) {
     const uint32_t newStart = page & ~7u;
     const uint32_t pageCount = store.PageCount();
     Put32(row.Data + 1, newStart);
-    for (uint32_t n = 0; n < window; ++n) SetBit(row.Data + 5, n, newStart + n >= pageCount);
+    for (uint32_t n = 0; n < window; ++n)
+        SetBit(row.Data + 5, n, newStart + n >= pageCount);
     return true;
 }
 

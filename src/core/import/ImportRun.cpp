@@ -109,8 +109,10 @@ void ImportRun::Transfer(RunOutcome& outcome) {
         log.AddErrorLine("インポートは中止されました。出力先のデータベースは変更されていません。");
         return;
     }
+    const auto notices = output->Notices();
     output->Close();
     if (log.Pending.IsSet()) log.AddErrorLine(log.Pending.WithNumber());  // the final commit failed
+    for (const auto& line : notices) log.AddErrorLine(line);
 }
 
 void ImportRun::ClosingDisplay(RunOutcome& outcome) {

@@ -86,13 +86,23 @@ std::unique_ptr<Database> Engine::OpenDatabase(const std::string& path, int32_t 
         case DatabaseFormat::Sqlite:
             return backends::OpenSqlite(path, readOnly, error_);
         case DatabaseFormat::Jet3:
-        case DatabaseFormat::Jet4:
-        case DatabaseFormat::Ace:
             if (!readOnly) {
-                SetJetError(error_, JetError::ReadOnly, path);
+                error_.Set(JetError::ReadOnly,
+                           "データベース '" + path +
+                               "' は Access 97 形式のため、書き込めません。Access 2000 以降の形式に"
+                               "変換してください。");
                 return nullptr;
             }
             return backends::OpenAccess(path, error_);
+        case DatabaseFormat::Jet4:
+        case DatabaseFormat::Ace: {
+            if (readOnly) return backends::OpenAccess(path, error_);
+            // Reading it first finds passwords, encryption and damage before anything changes.
+            auto check = backends::OpenAccess(path, error_);
+            if (!check) return nullptr;
+            check->Close();
+            return backends::OpenAccessForChanges(path, format == DatabaseFormat::Ace, error_);
+        }
         default:
             SetJetError(error_, JetError::UnrecognizedFormat, path);
             return nullptr;

@@ -105,6 +105,8 @@ class Database {
     virtual void DiscardChanges() { Close(); }
 
     virtual bool IsReadOnly() const = 0;
+    // Remarks about what was written that are not errors, for the log after the run.
+    virtual std::vector<std::string> Notices() const { return {}; }
     const std::string& Path() const { return path_; }
 
   protected:

@@ -75,6 +75,8 @@ std::string JetErrorDescription(int32_t number, const std::string& name) {
                    (name.empty() ? std::string{} : "(" + name + ")");
         case JetError::UnrecognizedFormat:
             return "データベースの形式 " + quoted + " を認識できません。";
+        case JetError::RecordTooLarge:
+            return "レコードが大きすぎます。" + (name.empty() ? std::string{} : "(" + name + ")");
         case JetError::ConversionError:
             return "データ型変換エラーです。" + (name.empty() ? std::string{} : "(" + name + ")");
         case JetError::OperationNotSupported:

@@ -1,0 +1,440 @@
+#include "access/TableWriter.h"
+
+#include <algorithm>
+#include <chrono>
+#include <ctime>
+#include <random>
+
+#include "access/Bytes.h"
+#include "access/DataPage.h"
+#include "access/UsageMap.h"
+#include "common/TextCase.h"
+#include "sources/engine/JetErrors.h"
+#include "sources/engine/TextConversion.h"
+
+namespace vantrel::access {
+
+namespace {
+
+constexpr std::size_t kInlineLongValue = 64;
+constexpr std::size_t kLongValueRow = 4076;
+constexpr std::size_t kLongValueChunk = 4072;
+constexpr std::size_t kMinimumRoom = 64;  // pages with less room leave the free-space map
+constexpr std::size_t kRowCountAt = 16;
+constexpr std::size_t kAutoNumberAt = 20;
+
+bool IsLongValue(const JetColumn& col) {
+    return col.Type == JetType::Memo || col.Type == JetType::Ole;
+}
+
+bool IsText(const JetColumn& col) {
+    return col.Type == JetType::Text || col.Type == JetType::Memo;
+}
+
+// Why a table cannot be written, empty when it can.
+std::string Refusal(const JetTable& table, const std::string& name) {
+    const std::string quoted = "テーブル '" + name + "'";
+    for (const auto& col : table.Columns) {
+        if (col.Type == JetType::Complex)
+            return quoted + " には添付ファイル型または複数値のフィールド '" + col.Name +
+                   "' があるため、書き込めません。";
+        if (col.MiscFlags & 0xC0)
+            return quoted + " には集計フィールド '" + col.Name + "' があるため、書き込めません。";
+        if (FieldTypeOf(col) == FieldType::Unsupported)
+            return quoted + " のフィールド '" + col.Name + "' はこのプログラムが書き込めない型 (" +
+                   std::to_string(col.Type) + ") です。";
+    }
+    for (const auto& index : table.Indexes) {
+        const JetRealIndex& real = table.RealIndexes[index.RealIndex];
+        for (const auto& key : real.Columns) {
+            const JetColumn* col = table.ColumnByNumber(key.ColumnNumber);
+            if (!col) return quoted + " の索引 '" + index.Name + "' の列が見つかりません。";
+            if (IsText(*col))
+                return quoted + " にはテキスト型のフィールド '" + col->Name + "' の索引 '" +
+                       index.Name + "' があります。テキスト型の索引キーはまだ書き込めません。";
+        }
+        if (index.IsRelationship())
+            return quoted + " には参照整合性が設定されたリレーションシップ '" + index.Name +
+                   "' があるため、書き込めません。";
+    }
+    if (!table.RealIndexes.empty())
+        return quoted + " には索引 '" + table.Indexes.front().Name +
+               "' があります。索引のあるテーブルにはまだ書き込めません。";
+    return {};
+}
+
+double CurrentOleDate() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    DateTimeParts parts{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
+                        local.tm_hour,        local.tm_min,     local.tm_sec};
+    double ole = 0;
+    PartsToOleDate(parts, ole);
+    return ole;
+}
+
+std::string RandomGuid() {
+    static std::mt19937_64 generator{std::random_device{}()};
+    static const char* kHex = "0123456789ABCDEF";
+    std::string text = "{";
+    for (int i = 0; i < 32; ++i) {
+        if (i == 8 || i == 12 || i == 16 || i == 20) text += '-';
+        int digit = static_cast<int>(generator() % 16);
+        if (i == 12) digit = 4;  // a version 4 (random) GUID
+        if (i == 16) digit = 8 | (digit & 3);
+        text += kHex[digit];
+    }
+    return text + "}";
+}
+
+}  // namespace
+
+std::unique_ptr<TableWriter> TableWriter::Open(JetFile& file, const JetCatalogEntry& entry,
+                                               ErrorState& error) {
+    std::string problem;
+    auto table = ReadTableDefinition(file, entry.DefinitionPage, problem);
+    if (!table) {
+        SetJetError(error, JetError::CannotOpenDatabase, entry.Name + ": " + problem);
+        return nullptr;
+    }
+    if (const std::string refusal = Refusal(*table, entry.Name); !refusal.empty()) {
+        error.Set(JetError::OperationNotSupported, refusal);
+        return nullptr;
+    }
+    if (!RowAt(file, table->OwnedPagesMap) || !RowAt(file, table->FreePagesMap)) {
+        SetJetError(error, JetError::CannotOpenDatabase, entry.Name);
+        return nullptr;
+    }
+    std::unique_ptr<TableWriter> writer(new TableWriter(file, entry.Name, std::move(*table)));
+    const auto properties = ReadColumnProperties(entry.Properties);
+    for (std::size_t c = 0; c < writer->table_.Columns.size(); ++c) {
+        const auto it = properties.find(writer->table_.Columns[c].Name);
+        if (it != properties.end()) writer->properties_[c] = it->second;
+    }
+    return writer;
+}
+
+TableWriter::TableWriter(JetFile& file, std::string name, JetTable table)
+    : file_(file), name_(std::move(name)), table_(std::move(table)) {
+    properties_.resize(table_.Columns.size());
+    rows_ = PageTarget{table_.OwnedPagesMap, table_.FreePagesMap, false, 0, false};
+    for (const auto& col : table_.Columns) {
+        PageTarget target = rows_;
+        target.LongValues = true;
+        if (col.LongValueOwnedMap != 0 && col.LongValueFreeMap != 0) {
+            target.OwnedMap = col.LongValueOwnedMap;
+            target.FreeMap = col.LongValueFreeMap;
+        }
+        longValues_.push_back(target);
+    }
+}
+
+std::vector<uint32_t> TableWriter::LiveRows() const {
+    std::vector<uint32_t> rows;
+    for (uint32_t page : PagesInUsageMap(file_, RowAt(file_, table_.OwnedPagesMap).value_or(""))) {
+        const std::string_view data = file_.Page(page);
+        if (data.empty() || U8(data, 0) != 0x01 || DataPage::TableOf(data) != table_.DefinitionPage)
+            continue;
+        for (uint16_t slot = 0; slot < RowsOnPage(data); ++slot) {
+            const auto row = RowOnPage(data, slot);
+            if (row && !(row->Flags & DataPage::kDeleted)) rows.push_back(page << 8 | slot);
+        }
+    }
+    return rows;
+}
+
+StoredRow TableWriter::Read(uint32_t pointer) const {
+    const auto row = LiveRow(file_, pointer >> 8, static_cast<uint16_t>(pointer & 0xFF));
+    return row ? UnpackRow(table_, *row) : StoredRow(table_.Columns.size());
+}
+
+Value TableWriter::ReadValue(const StoredRow& row, std::size_t column) const {
+    return DecodeColumnValue(file_, table_.Columns[column], row[column]);
+}
+
+void TableWriter::Fail(ErrorState& error, int32_t number, const std::string& what) {
+    SetJetError(error, number, what);
+}
+
+bool TableWriter::Encode(std::size_t column, const Value& value, std::optional<std::string>& stored,
+                         ErrorState& error) {
+    const JetColumn& col = table_.Columns[column];
+    if (value.IsNull()) {
+        stored.reset();
+        return true;
+    }
+    Value converted;
+    if (!ConvertValueToType(FieldTypeOf(col), value, converted)) {
+        Fail(error, JetError::ConversionError, name_ + "." + col.Name);
+        return false;
+    }
+    if (col.Type == JetType::Text && Utf16Length(converted.Str()) > col.Length / 2u) {
+        Fail(error, JetError::FieldTooSmall, name_ + "." + col.Name);
+        return false;
+    }
+    std::string bytes;
+    if (IsLongValue(col)) {
+        bytes = EncodeLongValueData(col, converted);
+    } else if (!EncodeColumnValue(col, converted, bytes)) {
+        Fail(error, JetError::ConversionError, name_ + "." + col.Name);
+        return false;
+    }
+    stored = std::move(bytes);
+    return true;
+}
+
+std::optional<Value> TableWriter::DefaultFor(std::size_t column) {
+    const JetColumn& col = table_.Columns[column];
+    std::string expr = properties_[column].DefaultValue;
+    if (!expr.empty() && expr[0] == '=') expr.erase(0, 1);
+    expr.erase(0, std::min(expr.find_first_not_of(' '), expr.size()));
+    while (!expr.empty() && expr.back() == ' ')
+        expr.pop_back();
+    if (expr.empty()) return std::nullopt;
+    std::string literal = expr;
+    if (expr.size() >= 2 && expr.front() == '"' && expr.back() == '"') {
+        literal.clear();
+        for (std::size_t i = 1; i + 1 < expr.size(); ++i) {
+            literal += expr[i];
+            if (expr[i] == '"' && expr[i + 1] == '"') ++i;
+        }
+        if (IsText(col)) return Value::Text(literal);
+    } else {
+        const std::string lower = LowerCase(expr);
+        if (lower == "date()")
+            return Value::DateTime(static_cast<double>(static_cast<int64_t>(CurrentOleDate())));
+        if (lower == "now()") return Value::DateTime(CurrentOleDate());
+        if (lower == "time()") {
+            const double now = CurrentOleDate();
+            return Value::DateTime(now - static_cast<double>(static_cast<int64_t>(now)));
+        }
+    }
+    Value value;
+    if (ConvertTextToValue(FieldTypeOf(col), literal, value)) return value;
+    if (unappliedDefault_.empty()) unappliedDefault_ = col.Name + " (" + expr + ")";
+    return std::nullopt;
+}
+
+bool TableWriter::CheckRow(const StoredRow& row, ErrorState& error) const {
+    for (std::size_t c = 0; c < table_.Columns.size(); ++c) {
+        const JetColumn& col = table_.Columns[c];
+        if (col.IsAutoNumber() || col.Type == JetType::Boolean) continue;
+        if (!row[c]) {
+            if (properties_[c].Required) {
+                SetJetError(error, JetError::RequiredIsNull, name_ + "." + col.Name);
+                return false;
+            }
+            continue;
+        }
+        if (IsText(col) && row[c]->empty() && !properties_[c].AllowZeroLength) {
+            SetJetError(error, JetError::ZeroLengthNotAllowed, name_ + "." + col.Name);
+            return false;
+        }
+    }
+    return true;
+}
+
+uint32_t TableWriter::FindPageWithRoom(PageTarget& target, std::size_t size) {
+    if (target.Current != 0 && DataPage::RoomForRow(file_.Page(target.Current)) >= size)
+        return target.Current;
+    if (target.Searched) return 0;
+    target.Searched = true;
+    const auto pages = PagesInUsageMap(file_, RowAt(file_, target.FreeMap).value_or(""));
+    for (auto it = pages.rbegin(); it != pages.rend(); ++it) {
+        const std::string_view page = file_.Page(*it);
+        if (page.empty() || U8(page, 0) != 0x01) continue;
+        const bool kind = target.LongValues ? DataPage::IsLongValuePage(page)
+                                            : DataPage::TableOf(page) == table_.DefinitionPage;
+        if (!kind || !UsageMapHasPage(file_, target.OwnedMap, *it)) continue;
+        if (DataPage::RoomForRow(page) >= size) {
+            target.Current = *it;
+            return *it;
+        }
+    }
+    return 0;
+}
+
+uint32_t TableWriter::PlaceRow(std::string_view row, PageTarget& target, ErrorState& error) {
+    uint32_t page = FindPageWithRoom(target, row.size());
+    if (page == 0) {
+        page = file_.AllocatePage(target.OwnedMap, error);
+        if (page == 0 || !AddPageToUsageMap(file_, target.FreeMap, page, error)) {
+            damaged_ = true;
+            return 0;
+        }
+        char* data = file_.MutablePage(page);
+        if (target.LongValues) {
+            DataPage::InitializeLongValues(data);
+        } else {
+            DataPage::Initialize(data, table_.DefinitionPage);
+        }
+        target.Current = page;
+    }
+    uint16_t slot = 0;
+    char* data = file_.MutablePage(page);
+    if (!DataPage::AddRow(data, row, slot)) {
+        SetJetError(error, JetError::RecordTooLarge, name_);
+        damaged_ = true;
+        return 0;
+    }
+    if (DataPage::RoomForRow(file_.Page(page)) < kMinimumRoom) {
+        RemovePageFromUsageMap(file_, target.FreeMap, page);
+        target.Current = 0;
+    }
+    return page << 8 | slot;
+}
+
+std::optional<std::string> TableWriter::StoreLongValue(std::size_t column, const std::string& data,
+                                                       ErrorState& error) {
+    std::string field(12, '\0');
+    const auto length = static_cast<uint32_t>(data.size());
+    if (data.size() <= kInlineLongValue) {
+        Put32(field.data(), length | 0x80000000u);
+        return field + data;
+    }
+    PageTarget& target = longValues_[column];
+    if (data.size() <= kLongValueRow) {
+        const uint32_t where = PlaceRow(data, target, error);
+        if (where == 0) return std::nullopt;
+        Put32(field.data(), length | 0x40000000u);
+        Put32(field.data() + 4, where);
+        return field;
+    }
+    // A chain, written from its end so that every row knows the next one.
+    uint32_t next = 0;
+    const std::size_t chunks = (data.size() + kLongValueChunk - 1) / kLongValueChunk;
+    for (std::size_t k = chunks; k-- > 0;) {
+        std::string row(4, '\0');
+        Put32(row.data(), next);
+        row.append(data, k * kLongValueChunk, kLongValueChunk);
+        next = PlaceRow(row, target, error);
+        if (next == 0) return std::nullopt;
+    }
+    Put32(field.data(), length);
+    Put32(field.data() + 4, next);
+    return field;
+}
+
+bool TableWriter::WriteLongValues(StoredRow& row, ErrorState& error) {
+    for (std::size_t c = 0; c < table_.Columns.size(); ++c) {
+        if (!IsLongValue(table_.Columns[c]) || !row[c]) continue;
+        auto field = StoreLongValue(c, *row[c], error);
+        if (!field) return false;
+        row[c] = std::move(field);
+    }
+    return true;
+}
+
+bool TableWriter::Insert(const Changes& values, ErrorState& error) {
+    if (damaged_) return false;
+    StoredRow row(table_.Columns.size());
+    uint32_t autoNumber = table_.AutoNumber;
+    for (std::size_t c = 0; c < table_.Columns.size(); ++c) {
+        const JetColumn& col = table_.Columns[c];
+        if (col.IsAutoNumber()) {
+            // Autonumbers are the table's to give, never taken from the input.
+            const Value number = col.Type == JetType::Guid
+                                     ? Value::Guid(RandomGuid())
+                                     : Value::Integer(static_cast<int32_t>(++autoNumber));
+            if (!Encode(c, number, row[c], error)) return false;
+            continue;
+        }
+        std::optional<Value> value = c < values.size() ? values[c] : std::nullopt;
+        if (!value) value = DefaultFor(c);
+        if (value && !Encode(c, *value, row[c], error)) return false;
+        if (col.Type == JetType::Boolean && !row[c]) row[c] = std::string(1, '\0');
+    }
+    if (!CheckRow(row, error)) return false;
+    // Long values stay inline only while the row stays small; the rest go to their pages.
+    StoredRow packed = row;
+    std::size_t inlineBytes = 0;
+    for (std::size_t c = 0; c < row.size(); ++c) {
+        if (IsLongValue(table_.Columns[c]) && row[c])
+            inlineBytes += std::min(row[c]->size(), kInlineLongValue) + 12;
+    }
+    if (PackRow(table_, StoredRow(row.size())).size() + inlineBytes > DataPage::kMaxRowSize) {
+        SetJetError(error, JetError::RecordTooLarge, name_);
+        return false;
+    }
+    if (!WriteLongValues(packed, error)) return false;
+    std::string bytes = PackRow(table_, packed, 4);
+    if (bytes.size() > DataPage::kMaxRowSize) {
+        SetJetError(error, JetError::RecordTooLarge, name_);
+        return false;
+    }
+    if (PlaceRow(bytes, rows_, error) == 0) return false;
+    ++table_.RowCount;
+    table_.AutoNumber = autoNumber;
+    PutDefinition32(file_, table_, kRowCountAt, table_.RowCount);
+    PutDefinition32(file_, table_, kAutoNumberAt, table_.AutoNumber);
+    return true;
+}
+
+bool TableWriter::Update(uint32_t pointer, const Changes& values, ErrorState& error) {
+    if (damaged_) return false;
+    const uint32_t page = pointer >> 8;
+    const auto slot = static_cast<uint16_t>(pointer & 0xFF);
+    const auto original = RowOnPage(file_.Page(page), slot);
+    if (!original || (original->Flags & DataPage::kDeleted)) {
+        SetJetError(error, JetError::RecordDeleted);
+        return false;
+    }
+    StoredRow row = Read(pointer);
+    std::vector<bool> changedLong(row.size(), false);
+    for (std::size_t c = 0; c < table_.Columns.size() && c < values.size(); ++c) {
+        const JetColumn& col = table_.Columns[c];
+        if (!values[c] || col.IsAutoNumber()) continue;
+        if (!Encode(c, *values[c], row[c], error)) return false;
+        if (col.Type == JetType::Boolean && !row[c]) row[c] = std::string(1, '\0');
+        changedLong[c] = IsLongValue(col) && row[c].has_value();
+    }
+    if (!CheckRow(row, error)) return false;
+    for (std::size_t c = 0; c < row.size(); ++c) {
+        if (!changedLong[c]) continue;
+        auto field = StoreLongValue(c, *row[c], error);
+        if (!field) return false;
+        row[c] = std::move(field);
+    }
+    std::string bytes = PackRow(table_, row, 4);
+    if (bytes.size() > DataPage::kMaxRowSize) {
+        SetJetError(error, JetError::RecordTooLarge, name_);
+        return false;
+    }
+    // The row's bytes live at the slot itself, or where its pointer sends them.
+    uint32_t home = pointer;
+    if (original->Flags & DataPage::kPointer) home = U32(original->Bytes, 0);
+    const auto place = RowOnPage(file_.Page(home >> 8), static_cast<uint16_t>(home & 0xFF));
+    if (place && bytes.size() <= place->Bytes.size()) {
+        bytes = PackRow(table_, row, place->Bytes.size());
+        MutableRow target = MutableRowAt(file_, home);
+        std::copy(bytes.begin(), bytes.end(), target.Data);
+        return true;
+    }
+    // A longer row moves; its slot keeps the place in every index and points at it.
+    const uint32_t moved = PlaceRow(bytes, rows_, error);
+    if (moved == 0) return false;
+    DataPage::SetSlotFlags(file_.MutablePage(moved >> 8), static_cast<uint16_t>(moved & 0xFF),
+                           DataPage::kDeleted);
+    MutableRow slotRow = MutableRowAt(file_, pointer);
+    Put32(slotRow.Data, moved);
+    DataPage::SetSlotFlags(file_.MutablePage(page), slot, DataPage::kPointer);
+    return true;
+}
+
+bool TableWriter::Delete(uint32_t pointer, ErrorState& error) {
+    if (damaged_) return false;
+    const uint32_t page = pointer >> 8;
+    const auto slot = static_cast<uint16_t>(pointer & 0xFF);
+    const auto original = RowOnPage(file_.Page(page), slot);
+    if (!original || (original->Flags & DataPage::kDeleted)) {
+        SetJetError(error, JetError::RecordDeleted);
+        return false;
+    }
+    DataPage::SetSlotFlags(file_.MutablePage(page), slot, DataPage::kDeleted | DataPage::kPointer);
+    --table_.RowCount;
+    PutDefinition32(file_, table_, kRowCountAt, table_.RowCount);
+    return true;
+}
+
+}  // namespace vantrel::access

@@ -1,0 +1,79 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "access/JetFile.h"
+#include "access/Properties.h"
+#include "access/RowCodec.h"
+#include "common/ErrorState.h"
+#include "sources/engine/Value.h"
+
+namespace vantrel::access {
+
+// Changes in one table of a Jet4/ACE file held in memory: adds, changes and deletes rows with
+// everything that goes with them (long value pages, usage maps, the row count and autonumber
+// counter, index entries). Every check is made before anything of the row is written.
+class TableWriter {
+  public:
+    // Values of a row being added or changed: no value = leave as it is (or the default).
+    using Changes = std::vector<std::optional<Value>>;
+
+    // Null with the error set when the table cannot be written safely (the reason named).
+    static std::unique_ptr<TableWriter> Open(JetFile& file, const JetCatalogEntry& entry,
+                                             ErrorState& error);
+
+    const JetTable& Table() const { return table_; }
+    const std::string& Name() const { return name_; }
+    const ColumnProperties& Properties(std::size_t column) const { return properties_[column]; }
+
+    // Row pointers (row | page << 8) of the live rows, in the order they are stored.
+    std::vector<uint32_t> LiveRows() const;
+    StoredRow Read(uint32_t pointer) const;
+    Value ReadValue(const StoredRow& row, std::size_t column) const;
+
+    bool Insert(const Changes& values, ErrorState& error);
+    bool Update(uint32_t pointer, const Changes& values, ErrorState& error);
+    bool Delete(uint32_t pointer, ErrorState& error);
+
+    // A write failed part way: the file in memory must not be kept.
+    bool Damaged() const { return damaged_; }
+    // The first column whose default could not be applied, empty when none.
+    const std::string& UnappliedDefault() const { return unappliedDefault_; }
+
+  private:
+    // Where new rows of one kind go: the table's data pages or a long value column's pages.
+    struct PageTarget {
+        uint32_t OwnedMap = 0;
+        uint32_t FreeMap = 0;
+        bool LongValues = false;
+        uint32_t Current = 0;
+        bool Searched = false;
+    };
+
+    TableWriter(JetFile& file, std::string name, JetTable table);
+
+    bool Encode(std::size_t column, const Value& value, std::optional<std::string>& stored,
+                ErrorState& error);
+    bool CheckRow(const StoredRow& row, ErrorState& error) const;
+    std::optional<Value> DefaultFor(std::size_t column);
+    bool WriteLongValues(StoredRow& row, ErrorState& error);
+    std::optional<std::string> StoreLongValue(std::size_t column, const std::string& data,
+                                              ErrorState& error);
+    uint32_t PlaceRow(std::string_view row, PageTarget& target, ErrorState& error);
+    uint32_t FindPageWithRoom(PageTarget& target, std::size_t size);
+    void Fail(ErrorState& error, int32_t number, const std::string& what);
+
+    JetFile& file_;
+    std::string name_;
+    JetTable table_;
+    std::vector<ColumnProperties> properties_;
+    PageTarget rows_;
+    std::vector<PageTarget> longValues_;  // per column
+    bool damaged_ = false;
+    std::string unappliedDefault_;
+};
+
+}  // namespace vantrel::access

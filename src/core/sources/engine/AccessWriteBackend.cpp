@@ -1,0 +1,263 @@
+// Access databases opened for changes: the program's own Jet4/ACE writer. Every change stays in
+// memory; Close writes the whole file beside the original and renames it over it, so a crash, a
+// kill or a cancel leaves the original as it was.
+#include <map>
+
+#include "access/JetFile.h"
+#include "access/LockFile.h"
+#include "access/TableWriter.h"
+#include "common/TextCase.h"
+#include "sources/engine/Backends.h"
+#include "sources/engine/JetErrors.h"
+#include "sources/engine/TextConversion.h"
+
+namespace vantrel::backends {
+
+namespace {
+
+using access::TableWriter;
+
+class AccessWriteRecordset final : public Recordset {
+  public:
+    AccessWriteRecordset(ErrorState& error, TableWriter& writer)
+        : Recordset(error), writer_(writer), rows_(writer.LiveRows()) {
+        const auto& columns = writer.Table().Columns;
+        for (std::size_t c = 0; c < columns.size(); ++c) {
+            const auto& col = columns[c];
+            FieldInfo f;
+            f.Name = col.Name;
+            f.Type = access::FieldTypeOf(col);
+            f.Size = col.Type == access::JetType::Text ? col.Length / 2 : col.Length;
+            f.Required = writer.Properties(c).Required;
+            f.AllowZeroLength = writer.Properties(c).AllowZeroLength;
+            f.AutoIncrement = col.IsAutoNumber();
+            fields_.push_back(std::move(f));
+        }
+        deleted_.assign(rows_.size(), false);
+        buffer_.resize(fields_.size());
+    }
+
+    bool Eof() const override { return position_ >= rows_.size(); }
+    int64_t RecordCount() const override { return writer_.Table().RowCount; }
+    void MoveFirst() override {
+        position_ = 0;
+        Forget();
+    }
+    void MoveNext() override {
+        if (position_ < rows_.size()) ++position_;
+        Forget();
+    }
+
+    void AddNew() override {
+        if (!Alive()) return;
+        std::fill(buffer_.begin(), buffer_.end(), std::nullopt);
+        mode_ = Mode::Adding;
+    }
+    void Edit() override {
+        if (!Alive() || !Current()) return;
+        std::fill(buffer_.begin(), buffer_.end(), std::nullopt);
+        mode_ = Mode::Editing;
+    }
+    void Update() override {
+        if (!Alive()) return;
+        const Mode mode = mode_;
+        mode_ = Mode::None;
+        if (mode == Mode::Adding) {
+            writer_.Insert(buffer_, Error());
+        } else if (mode == Mode::Editing) {
+            writer_.Update(rows_[position_], buffer_, Error());
+            Forget();
+        } else {
+            SetJetError(Error(), JetError::UpdateWithoutAddNew);
+        }
+    }
+    void Delete() override {
+        if (!Alive() || !Current()) return;
+        mode_ = Mode::None;
+        if (writer_.Delete(rows_[position_], Error())) deleted_[position_] = true;
+        Forget();
+    }
+    void Close() override { closed_ = true; }
+
+    const Value& GetValue(int32_t index) const override {
+        static const Value kNull;
+        if (!ValidIndex(index)) return kNull;
+        const auto i = static_cast<std::size_t>(index);
+        if (mode_ != Mode::None && buffer_[i]) return *buffer_[i];
+        if (mode_ == Mode::Adding || !Current()) return kNull;
+        if (!loaded_) {
+            current_ = writer_.Read(rows_[position_]);
+            values_.assign(fields_.size(), Value());
+            decoded_.assign(fields_.size(), false);
+            loaded_ = true;
+        }
+        if (!decoded_[i]) {
+            values_[i] = writer_.ReadValue(current_, i);
+            decoded_[i] = true;
+        }
+        return values_[i];
+    }
+
+    void SetValue(int32_t index, Value value) override {
+        if (!Alive() || !ValidIndex(index)) return;
+        if (mode_ == Mode::None) {
+            SetJetError(Error(), JetError::UpdateWithoutAddNew);
+            return;
+        }
+        const FieldInfo& f = fields_[static_cast<std::size_t>(index)];
+        const std::string name = writer_.Name() + "." + f.Name;
+        Value converted;
+        if (value.kind() == Value::Kind::Text &&
+            (f.Type == FieldType::Text || f.Type == FieldType::Memo)) {
+            converted = std::move(value);
+        } else if (!ConvertValueToType(f.Type, value, converted)) {
+            SetJetError(Error(), JetError::ConversionError, name);
+            return;
+        }
+        if (f.Type == FieldType::Text && converted.kind() == Value::Kind::Text &&
+            Utf16Length(converted.Str()) > static_cast<std::size_t>(f.Size)) {
+            SetJetError(Error(), JetError::FieldTooSmall, name);
+            return;
+        }
+        buffer_[static_cast<std::size_t>(index)] = std::move(converted);
+    }
+
+  private:
+    enum class Mode { None, Adding, Editing };
+
+    bool Alive() const {
+        if (closed_) SetJetError(Error(), JetError::ObjectClosed);
+        return !closed_;
+    }
+    bool Current() const {
+        if (Eof()) {
+            SetJetError(Error(), JetError::NoCurrentRecord);
+            return false;
+        }
+        if (deleted_[position_]) {
+            SetJetError(Error(), JetError::RecordDeleted);
+            return false;
+        }
+        return true;
+    }
+    void Forget() { loaded_ = false; }
+
+    TableWriter& writer_;
+    std::vector<uint32_t> rows_;  // the live rows when the recordset was opened
+    std::vector<bool> deleted_;
+    std::size_t position_ = 0;
+    Mode mode_ = Mode::None;
+    TableWriter::Changes buffer_;
+    bool closed_ = false;
+    mutable bool loaded_ = false;
+    mutable access::StoredRow current_;
+    mutable std::vector<Value> values_;
+    mutable std::vector<bool> decoded_;
+};
+
+class AccessWriteDatabase final : public Database {
+  public:
+    AccessWriteDatabase(ErrorState& error, std::string path, bool ace)
+        : Database(error, std::move(path)), ace_(ace) {}
+
+    bool Open() {
+        if (!lock_.Acquire(Path(), ace_, Error())) return false;
+        if (!file_.Open(Path(), Error())) {
+            lock_.Release();
+            return false;
+        }
+        std::string problem;
+        catalog_ = access::ReadCatalog(file_, problem);
+        if (!problem.empty()) {
+            SetJetError(Error(), JetError::CannotOpenDatabase, Path() + ": " + problem);
+            lock_.Release();
+            return false;
+        }
+        return true;
+    }
+
+    std::vector<TableDefInfo> TableDefs() override {
+        std::vector<TableDefInfo> defs;
+        for (const auto& e : catalog_) {
+            int32_t attributes = 0;
+            if ((static_cast<uint32_t>(e.Flags) & 0x80000002u) || e.Name.rfind("MSys", 0) == 0)
+                attributes = TableAttribute::SystemObject;
+            defs.push_back({e.Name, attributes});
+        }
+        return defs;
+    }
+
+    std::unique_ptr<Recordset> OpenRecordset(const std::string& table) override {
+        if (closed_) {
+            SetJetError(Error(), JetError::ObjectClosed);
+            return nullptr;
+        }
+        const std::string wanted = LowerCase(table);
+        for (const auto& e : catalog_) {
+            if (LowerCase(e.Name) != wanted) continue;
+            auto& writer = writers_[e.DefinitionPage];
+            if (!writer) writer = TableWriter::Open(file_, e, Error());
+            if (!writer) return nullptr;
+            return std::make_unique<AccessWriteRecordset>(Error(), *writer);
+        }
+        SetJetError(Error(), JetError::TableNotFound, table);
+        return nullptr;
+    }
+
+    bool Append(const TableDefDraft& table) override {
+        SetJetError(Error(), JetError::OperationNotSupported, table.Name);
+        return false;
+    }
+
+    void Close() override {
+        if (closed_) return;
+        closed_ = true;
+        for (const auto& [page, writer] : writers_) {
+            if (writer && writer->Damaged()) {
+                SetJetError(Error(), JetError::CannotOpenDatabase,
+                            Path() + " (" + writer->Name() + ")");
+                lock_.Release();
+                return;
+            }
+        }
+        if (file_.Changed()) file_.Save(Path(), Error());
+        lock_.Release();
+    }
+
+    void DiscardChanges() override {
+        closed_ = true;
+        lock_.Release();
+    }
+
+    std::vector<std::string> Notices() const override {
+        std::vector<std::string> lines;
+        for (const auto& [page, writer] : writers_) {
+            if (writer && !writer->UnappliedDefault().empty())
+                lines.push_back("テーブル '" + writer->Name() + "' のフィールド " +
+                                writer->UnappliedDefault() +
+                                " の既定値は式のため適用されませんでした。");
+        }
+        return lines;
+    }
+
+    bool IsReadOnly() const override { return false; }
+
+  private:
+    bool ace_;
+    bool closed_ = false;
+    access::LockFile lock_;
+    access::JetFile file_;
+    std::vector<access::JetCatalogEntry> catalog_;
+    std::map<uint32_t, std::unique_ptr<TableWriter>> writers_;
+};
+
+}  // namespace
+
+std::unique_ptr<Database> OpenAccessForChanges(const std::string& path, bool ace,
+                                               ErrorState& error) {
+    auto db = std::make_unique<AccessWriteDatabase>(error, path, ace);
+    if (!db->Open()) return nullptr;
+    return db;
+}
+
+}  // namespace vantrel::backends
