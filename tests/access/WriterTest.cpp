@@ -1,6 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <filesystem>
+#include <random>
 
 #include "TestSupport.h"
 #include "ToolSupport.h"
@@ -65,6 +70,199 @@ TEST(AccessWriter, AppendsRowsToTablesWithoutIndexes) {
         EXPECT_EQ(lines[2], "\"日本語1\"|-49000|0|0.25");
         EXPECT_EQ(lines[4], "|-47000|1|0.75");
     }
+}
+
+std::unique_ptr<Database> OpenForChanges(Engine& engine, const std::string& path) {
+    auto db = engine.OpenDatabase(path, 2, false);
+    EXPECT_TRUE(db) << engine.Error().Description;
+    return db;
+}
+
+TEST(AccessWriter, RowsThatGrowMoveAndDeletedRowsDisappear) {
+    for (const char* name : kFormats) {
+        SCOPED_TRACE(name);
+        test::TempDir dir;
+        const std::string path = Copy(dir, name);
+        ErrorState error;
+        Engine engine(error);
+        auto db = OpenForChanges(engine, path);
+        ASSERT_TRUE(db);
+        auto rs = db->OpenRecordset("EmptyNoIndex");
+        ASSERT_TRUE(rs) << error.Description;
+        for (int i = 0; i < 600; ++i) {
+            rs->AddNew();
+            rs->SetValue("A", Value::Text("a" + std::to_string(i % 10)));
+            rs->SetValue("B", Value::Integer(i));
+            rs->Update();
+        }
+        db->Close();
+        ASSERT_FALSE(error.IsSet()) << error.Description;
+
+        // Every row grows: most no longer fit where they were and move to new pages.
+        db = OpenForChanges(engine, path);
+        rs = db->OpenRecordset("EmptyNoIndex");
+        ASSERT_EQ(rs->RecordCount(), 600);
+        int seen = 0;
+        for (; !rs->Eof(); rs->MoveNext(), ++seen) {
+            const int64_t b = rs->GetValue("B").Int();
+            rs->Edit();
+            rs->SetValue("A", Value::Text("長い値" + std::to_string(b % 1000)));
+            rs->SetValue("D", Value::Double(static_cast<double>(b) + 0.5));
+            rs->Update();
+            ASSERT_FALSE(error.IsSet()) << error.Description;
+        }
+        EXPECT_EQ(seen, 600);
+        db->Close();
+        ASSERT_FALSE(error.IsSet()) << error.Description;
+        EXPECT_EQ(Problems(path), "");
+        auto lines = Export(path, "EmptyNoIndex");
+        ASSERT_EQ(lines.size(), 601u);
+        EXPECT_EQ(lines[1], "\"長い値0\"|0|0|0.5");
+        EXPECT_EQ(lines[600], "\"長い値599\"|599|0|599.5");
+
+        // Delete every second row, then what remains reads back, and the table takes rows again.
+        db = OpenForChanges(engine, path);
+        rs = db->OpenRecordset("EmptyNoIndex");
+        for (int i = 0; !rs->Eof(); rs->MoveNext(), ++i) {
+            if (i % 2 == 0) rs->Delete();
+        }
+        rs->AddNew();
+        rs->SetValue("B", Value::Integer(-1));
+        rs->Update();
+        db->Close();
+        ASSERT_FALSE(error.IsSet()) << error.Description;
+        EXPECT_EQ(Problems(path), "");
+        lines = Export(path, "EmptyNoIndex");
+        ASSERT_EQ(lines.size(), 302u);
+        EXPECT_EQ(lines[1], "\"長い値1\"|1|0|1.5");
+        EXPECT_EQ(lines[300], "\"長い値599\"|599|0|599.5");
+        EXPECT_EQ(lines[301], "|-1|0|");
+        // The untouched table beside it is as it was.
+        EXPECT_EQ(Export(path, "NoIndex"),
+                  Export(test::Fixture(std::string("access/") + name), "NoIndex"));
+    }
+}
+
+TEST(AccessWriter, RefusesWhatItCannotWriteAndLeavesTheFileAsItWas) {
+    test::TempDir dir;
+    const std::string path = Copy(dir, "ace14_v2010.accdb");
+    const std::string original = test::ReadBytes(path);
+    const std::string lock = dir.File("ace14_v2010.laccdb");
+    ErrorState error;
+    Engine engine(error);
+    {
+        auto db = OpenForChanges(engine, path);
+        ASSERT_TRUE(db);
+        EXPECT_TRUE(std::filesystem::exists(lock)) << "Access must see the database in use";
+        EXPECT_FALSE(engine.OpenDatabase(path, 2, false)) << "opened twice for changes";
+        EXPECT_EQ(error.Number, 3051);
+        error.Clear();
+        EXPECT_FALSE(db->OpenRecordset("AllTypes"));
+        EXPECT_EQ(error.Number, 3251);
+        EXPECT_NE(error.Description.find("AllTypes"), std::string::npos) << error.Description;
+        EXPECT_NE(error.Description.find("テキスト型"), std::string::npos) << error.Description;
+        error.Clear();
+        EXPECT_FALSE(db->OpenRecordset("ないテーブル"));
+        EXPECT_EQ(error.Number, 3078);
+        error.Clear();
+        db->Close();
+        EXPECT_FALSE(std::filesystem::exists(lock));
+    }
+    EXPECT_TRUE(test::ReadBytes(path) == original);
+
+    // Another program's lock file keeps the database closed to changes.
+    test::WriteBytes(lock, std::string(64, 'x'));
+    EXPECT_FALSE(engine.OpenDatabase(path, 2, false));
+    EXPECT_EQ(error.Number, 3051);
+    EXPECT_NE(error.Description.find("ロック ファイル"), std::string::npos) << error.Description;
+    error.Clear();
+    std::filesystem::remove(lock);
+    EXPECT_TRUE(test::ReadBytes(path) == original);
+
+    const struct {
+        const char* file;
+        const char* table;
+        const char* reason;
+    } refused[] = {
+        {"V2010/calcFieldTestV2010.accdb", "Table1", "集計フィールド"},
+        {"V2010/complexDataTestV2010.accdb", "Table1", "添付ファイル型"},
+        {"V1997/testV1997.mdb", nullptr, "Access 97"},
+    };
+    for (const auto& r : refused) {
+        SCOPED_TRACE(r.file);
+        const std::string copy = dir.File(std::filesystem::path(r.file).filename().string());
+        std::filesystem::copy_file(test::Fixture(std::string("access-made/") + r.file), copy);
+        const std::string bytes = test::ReadBytes(copy);
+        auto db = engine.OpenDatabase(copy, 2, false);
+        if (r.table) {
+            ASSERT_TRUE(db) << error.Description;
+            EXPECT_FALSE(db->OpenRecordset(r.table));
+            db->Close();
+        } else {
+            EXPECT_FALSE(db);
+        }
+        EXPECT_NE(error.Description.find(r.reason), std::string::npos) << error.Description;
+        error.Clear();
+        EXPECT_TRUE(test::ReadBytes(copy) == bytes);
+    }
+
+    // A password is found before anything is written.
+    std::string locked = original;
+    locked[0x42] = static_cast<char>(locked[0x42] ^ 0x5A);
+    test::WriteBytes(dir.File("locked.accdb"), locked);
+    EXPECT_FALSE(engine.OpenDatabase(dir.File("locked.accdb"), 2, false));
+    EXPECT_EQ(error.Number, 3031);
+    EXPECT_TRUE(test::ReadBytes(dir.File("locked.accdb")) == locked);
+}
+
+TEST(AccessWriter, AKilledWriterLeavesTheOriginalWholeAndItsLockIsTakenOver) {
+    test::TempDir dir;
+    const std::string path = Copy(dir, "jet4_v2003.mdb");
+    const std::string original = test::ReadBytes(path);
+    std::mt19937 random(20261208);
+    int unchanged = 0, written = 0;
+    for (int round = 0; round < 6; ++round) {
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            ErrorState error;
+            Engine engine(error);
+            auto db = engine.OpenDatabase(path, 2, false);
+            if (!db) ::_exit(2);
+            auto rs = db->OpenRecordset("EmptyNoIndex");
+            for (int i = 0; rs && i < 20000; ++i) {
+                rs->AddNew();
+                rs->SetValue("A", Value::Text("x" + std::to_string(i % 1000)));
+                rs->SetValue("B", Value::Integer(i));
+                rs->Update();
+            }
+            db->Close();
+            ::_exit(error.IsSet() ? 1 : 0);
+        }
+        ::usleep(static_cast<useconds_t>(std::uniform_int_distribution<int>(0, 400000)(random)));
+        ::kill(child, SIGKILL);
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_FALSE(WIFEXITED(status) && WEXITSTATUS(status) != 0) << WEXITSTATUS(status);
+        const std::string now = test::ReadBytes(path);
+        if (now == original) {
+            ++unchanged;
+        } else {
+            // The rename happened: the whole new file, never a part of it.
+            ++written;
+            EXPECT_EQ(Problems(path), "");
+            EXPECT_EQ(Export(path, "EmptyNoIndex").size(), 20001u);
+            test::WriteBytes(path, original);
+        }
+    }
+    EXPECT_GT(unchanged, 0);
+    // What a killed run leaves behind does not keep the next run out.
+    ErrorState error;
+    Engine engine(error);
+    auto db = engine.OpenDatabase(path, 2, false);
+    EXPECT_TRUE(db) << error.Description;
+    if (db) db->DiscardChanges();
+    (void)written;
 }
 
 }  // namespace

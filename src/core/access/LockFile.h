@@ -16,12 +16,14 @@ class LockFile {
     ~LockFile() { Release(); }
 
     static std::string PathFor(const std::string& database, bool ace);
-    // False, with the error set, when another program holds the database.
+    // False, with the error set, when another program holds the database. A lock file this
+    // program left behind when it was killed is taken over.
     bool Acquire(const std::string& database, bool ace, ErrorState& error);
     void Release();
 
   private:
     std::string path_;
+    int fd_ = -1;  // held with a record lock, so a file left by a killed run can be told apart
 };
 
 }  // namespace vantrel::access

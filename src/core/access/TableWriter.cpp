@@ -432,6 +432,14 @@ bool TableWriter::Delete(uint32_t pointer, ErrorState& error) {
         return false;
     }
     DataPage::SetSlotFlags(file_.MutablePage(page), slot, DataPage::kDeleted | DataPage::kPointer);
+    if ((original->Flags & DataPage::kPointer) && original->Bytes.size() >= 4) {
+        // Readers that follow the pointer before looking at the flag must find the row deleted.
+        const uint32_t moved = U32(original->Bytes, 0);
+        if (RowOnPage(file_.Page(moved >> 8), static_cast<uint16_t>(moved & 0xFF)))
+            DataPage::SetSlotFlags(file_.MutablePage(moved >> 8),
+                                   static_cast<uint16_t>(moved & 0xFF),
+                                   DataPage::kDeleted | DataPage::kPointer);
+    }
     --table_.RowCount;
     PutDefinition32(file_, table_, kRowCountAt, table_.RowCount);
     return true;
