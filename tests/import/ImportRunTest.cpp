@@ -10,6 +10,8 @@
 #include <filesystem>
 
 #include "TestSupport.h"
+#include "ToolSupport.h"
+#include "access/Verifier.h"
 #include "import/InputStaging.h"
 
 namespace vantrel {
@@ -75,10 +77,16 @@ struct RunFixture {
     ScriptedPrompt prompt;
     std::string output = dir.File("out.sqlite");
 
+    // `schema` builds an SQLite output; "access:NAME" copies that Access fixture instead.
     RunFixture(const std::string& input, const std::string& schema) {
         state.WorkDbPath = dir.File("work.mdb");
         state.StartCount = 1;  // the backup question is tested on its own
-        Exec(output, schema);
+        if (schema.rfind("access:", 0) == 0) {
+            output = dir.File(schema.substr(7));
+            std::filesystem::copy_file(Fixture("access/" + schema.substr(7)), output);
+        } else {
+            Exec(output, schema);
+        }
         state.Definition.OutputPath = output;
         state.Definition.InputPath = input;
         state.Definition.Allocate(3, 6);
@@ -244,7 +252,8 @@ TEST(ImportRun, RecordErrorsAreLoggedOnceAndCountsStopAtTheFirst) {
 TEST(ImportRun, DuplicateKeysAndTwoPairsOnOneSheet) {
     // Two pairs naming the same sheet: the second cannot create the staged table again (logged)
     // and adds its rows to it, so the table holds the rows twice; the key then repeats.
-    RunFixture r(Fixture("excel/mixed_types.xls"), "CREATE TABLE u (id INTEGER PRIMARY KEY, name TEXT);");
+    RunFixture r(Fixture("excel/mixed_types.xls"),
+                 "CREATE TABLE u (id INTEGER PRIMARY KEY, name TEXT);");
     r.Pair(1, "u", "売上$", {{"id", "伝票番号"}, {"name", "得意先"}});
     r.Pair(2, "u", "売上$", {{"id", "伝票番号"}});
     r.state.Definition.Table(2).WriteMode = WriteMode::Append;
@@ -308,6 +317,40 @@ TEST(ImportRun, ChecksBackupAndCancel) {
     EXPECT_TRUE(cancelled.Cancelled);
     EXPECT_TRUE(test::ReadBytes(output) == committed) << "the output database changed";
     EXPECT_NE(r.state.Errors.Text().find("中止"), std::string::npos);
+}
+
+TEST(ImportRun, IntoAccessDatabasesWithRecordErrorsAndRefusedTables) {
+    TempDir dir;
+    std::string csv = "a,b,c,d\r\n";
+    for (int i = 0; i < 500; ++i)
+        csv += "名前" + std::to_string(i) + "," + std::to_string(i) + "," +
+               (i % 2 ? "はい" : "False") + "," + std::to_string(i) + ".5\r\n";
+    csv += "長すぎる名前の値ですよね,x,True,1\r\n";
+    test::WriteBytes(dir.File("rows.csv"), csv);
+    for (const char* format : {"jet4_v2000.mdb", "ace16_v2016.accdb"}) {
+        SCOPED_TRACE(format);
+        RunFixture r(dir.File("rows.csv"), std::string("access:") + format);
+        r.Pair(1, "EmptyNoIndex", "rows.csv", {{"A", "a"}, {"B", "b"}, {"C", "c"}, {"D", "d"}});
+        r.Pair(2, "AllTypes", "rows.csv", {{"Code", "a"}}).WriteMode = WriteMode::Append;
+        r.Pair(3, "NoIndex", "rows.csv", {{"A", "a"}, {"B", "b"}}).WriteMode = WriteMode::New;
+        const RunOutcome outcome = r.Start();
+        EXPECT_TRUE(outcome.Staged);
+        const std::string log = r.state.Errors.Text();
+        EXPECT_NE(log.find("a->A ：フィールドが小さすぎて"), std::string::npos) << log;
+        EXPECT_NE(log.find("b->B ：データ型変換エラーです。"), std::string::npos) << log;
+        EXPECT_NE(log.find("AllTypesは、テーブル 'AllTypes' にはテキスト型のフィールド"),
+                  std::string::npos)
+            << log;
+        EXPECT_EQ(r.state.Errors.ErrorCount(), 5) << log;  // twice two record errors, one refusal
+        EXPECT_TRUE(access::VerifyDatabase(r.output).empty());
+        const auto rows = test::ToolLines("mdb-export -d '|' '" + r.output + "' EmptyNoIndex");
+        ASSERT_EQ(rows.size(), 502u);
+        EXPECT_EQ(rows[1], "\"名前0\"|0|0|0.5");
+        EXPECT_EQ(rows[2], "\"名前1\"|1|1|1.5");
+        EXPECT_EQ(rows[501], "||1|1") << "the failing fields are left empty";
+        const auto replaced = test::ToolLines("mdb-export -d '|' '" + r.output + "' NoIndex");
+        EXPECT_EQ(replaced.size(), 502u) << "new mode deletes the fixture's three rows";
+    }
 }
 
 TEST(ImportRun, AKilledRunLeavesTheOutputAsItWas) {
