@@ -73,9 +73,14 @@ TEST(EngineErrors, MissingWrongAndForeignFilesGiveTheirErrors) {
     const std::string cut = Truncated(dir, Fixture("excel/empty_and_large.xls"), 600000, "cut.xls");
     EXPECT_EQ(OpenError(cut, kExcel), JetError::ExternalTableFormat);
 
-    // Access files are read only until they can be written.
-    EXPECT_EQ(OpenError(Fixture("access/jet4_v2000.mdb"), ";DATABASE=x", false),
-              JetError::ReadOnly);
+    // Access 97 files are never written; damaged Access files are refused before any change.
+    std::filesystem::copy_file(Fixture("access-made/V1997/testV1997.mdb"), dir.File("97.mdb"));
+    EXPECT_EQ(OpenError(dir.File("97.mdb"), ";DATABASE=x", false), JetError::ReadOnly);
+    const std::string cutAccess =
+        Truncated(dir, Fixture("access/ace12_v2007.accdb"), 4096 * 3 + 100, "cut.accdb");
+    const std::string cutBytes = test::ReadBytes(cutAccess);
+    EXPECT_NE(OpenError(cutAccess, ";DATABASE=x", false), 0);
+    EXPECT_TRUE(test::ReadBytes(cutAccess) == cutBytes);
 }
 
 TEST(EngineErrors, TruncatedDatabasesReportDamageInsteadOfLosingRows) {
