@@ -1,19 +1,9 @@
 #include "access/Verifier.h"
 
 #include "access/JetFile.h"
+#include "access/TableRows.h"
 
 namespace vantrel::access {
-
-namespace {
-
-uint32_t TdefOf(std::string_view page) {
-    uint32_t value = 0;
-    for (int k = 3; k >= 0; --k)
-        value = value << 8 | static_cast<uint8_t>(page[4 + static_cast<std::size_t>(k)]);
-    return value;
-}
-
-}  // namespace
 
 std::vector<std::string> VerifyDatabase(const std::string& path) {
     std::vector<std::string> problems;
@@ -37,26 +27,10 @@ std::vector<std::string> VerifyDatabase(const std::string& path) {
             problems.push_back(entry.Name + ": " + problem);
             continue;
         }
-        const auto map = RowAt(file, table->OwnedPagesMap);
-        if (!map) {
-            problems.push_back(entry.Name + ": 使用ページの表が読めません");
-            continue;
-        }
-        uint64_t live = 0;
-        for (uint32_t page : PagesInUsageMap(file, *map)) {
-            const std::string_view data = file.Page(page);
-            if (data.empty()) {
-                problems.push_back(entry.Name + ": ページ " + std::to_string(page) +
-                                   " はファイルの外です");
-                continue;
-            }
-            if (static_cast<uint8_t>(data[0]) != 0x01 || TdefOf(data) != entry.DefinitionPage)
-                continue;
-            for (uint16_t slot = 0; slot < RowsOnPage(data); ++slot) {
-                const auto row = RowOnPage(data, slot);
-                if (row && !(row->Flags & 0x8000)) ++live;
-            }
-        }
+        std::vector<std::string> rowProblems;
+        const auto live = LiveRows(file, *table, rowProblems).size();
+        for (const auto& line : rowProblems)
+            problems.push_back(entry.Name + ": " + line);
         if (live != table->RowCount) {
             problems.push_back(entry.Name + ": 行数が一致しません (定義 " +
                                std::to_string(table->RowCount) + " 行、実際 " +
