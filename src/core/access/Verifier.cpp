@@ -1,9 +1,24 @@
 #include "access/Verifier.h"
 
+#include "access/IndexCheck.h"
 #include "access/JetFile.h"
 #include "access/TableRows.h"
 
 namespace vantrel::access {
+
+namespace {
+
+// The names of the logical indexes a physical index serves, for messages.
+std::string IndexNames(const JetTable& table, std::size_t real) {
+    std::string names;
+    for (const auto& index : table.Indexes) {
+        if (index.RealIndex != real) continue;
+        names += (names.empty() ? "" : ", ") + index.Name;
+    }
+    return names.empty() ? "#" + std::to_string(real) : names;
+}
+
+}  // namespace
 
 std::vector<std::string> VerifyDatabase(const std::string& path) {
     std::vector<std::string> problems;
@@ -35,6 +50,11 @@ std::vector<std::string> VerifyDatabase(const std::string& path) {
             problems.push_back(entry.Name + ": 行数が一致しません (定義 " +
                                std::to_string(table->RowCount) + " 行、実際 " +
                                std::to_string(live) + " 行)");
+        }
+        for (std::size_t r = 0; r < table->RealIndexes.size(); ++r) {
+            for (auto& line : CheckIndexTree(file, *table, table->RealIndexes[r], entry.Name,
+                                             IndexNames(*table, r), file.Version()))
+                problems.push_back(std::move(line));
         }
     }
     return problems;
