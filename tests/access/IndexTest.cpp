@@ -160,11 +160,6 @@ std::string DoubleBytes(double value) {
     return LittleEndian(bits, 8);
 }
 
-std::vector<std::string> Structure(const MemoryStore& store, const JetTable& table,
-                                   const JetRealIndex& index) {
-    return CheckIndexStructure(store, table, index);
-}
-
 // Exit code of mdb-export on the table; its output is thrown away.
 int ExportTable(const std::string& file, const std::string& table) {
     const std::string command = "mdb-export '" + file + "' '" + table + "' > /dev/null 2>&1";
@@ -346,28 +341,20 @@ TEST(IndexTree, ReadsMultiLevelTreesAndFindsKeys) {
     }
 }
 
-struct Planned {
-    std::string Key;
-    uint32_t Page;
-    uint8_t Row;
-};
-
 void InsertAll(MemoryStore& store, const JetTable& table, const JetRealIndex& index,
-               const std::vector<Planned>& entries) {
+               const std::vector<IndexEntry>& entries) {
     ErrorState error;
     for (const auto& e : entries) {
-        ASSERT_TRUE(InsertIndexEntry(store, table, index, e.Key, e.Page, e.Row, error))
+        ASSERT_TRUE(InsertIndexEntry(store, table, index, e.Key, e.DataPage, e.DataRow, error))
             << error.Description;
     }
 }
 
 void ExpectEntries(const MemoryStore& store, const JetTable& table, const JetRealIndex& index,
-                   const std::vector<Planned>& entries, const char* phase) {
-    const auto problems = Structure(store, table, index);
+                   const std::vector<IndexEntry>& entries, const char* phase) {
+    const auto problems = CheckIndexStructure(store, table, index);
     EXPECT_TRUE(problems.empty()) << phase << ": " << problems.front();
-    std::vector<IndexEntry> expected;
-    for (const auto& e : entries)
-        expected.push_back({e.Key, e.Page, e.Row});
+    std::vector<IndexEntry> expected = entries;
     std::sort(expected.begin(), expected.end());
     EXPECT_TRUE(WalkIndexTree(store, index, table.DefinitionPage).Entries == expected) << phase;
 }
@@ -380,7 +367,7 @@ TEST(IndexTree, InsertsAndRemovesKeepTheTreeSound) {
         std::mt19937 random(7);
         // Autonumber IDs appended in order, Long values with duplicates arriving from the top,
         // Doubles in no order.
-        std::vector<Planned> ids, longs, doubles;
+        std::vector<IndexEntry> ids, longs, doubles;
         const auto& primary = IndexNamed(table, "PrimaryKey");
         const auto& longIndex = IndexNamed(table, "IX_LongCol");
         const auto& doubleIndex = IndexNamed(table, "IX_DoubleCol");
@@ -406,8 +393,8 @@ TEST(IndexTree, InsertsAndRemovesKeepTheTreeSound) {
         EXPECT_FALSE(
             IndexContainsKey(store, primary, KeyFor(table, primary, 0, LittleEndian(20001, 4))));
         ErrorState error;
-        EXPECT_FALSE(
-            InsertIndexEntry(store, table, primary, ids[5].Key, ids[5].Page, ids[5].Row, error));
+        EXPECT_FALSE(InsertIndexEntry(store, table, primary, ids[5].Key, ids[5].DataPage,
+                                      ids[5].DataRow, error));
         EXPECT_TRUE(error.IsSet());
 
         for (auto* planned : {&ids, &longs, &doubles}) {
@@ -419,21 +406,23 @@ TEST(IndexTree, InsertsAndRemovesKeepTheTreeSound) {
             const std::size_t keep = planned->size() * 2 / 3;
             for (std::size_t i = keep; i < planned->size(); ++i) {
                 const auto& e = (*planned)[i];
-                ASSERT_TRUE(RemoveIndexEntry(store, table, *index, e.Key, e.Page, e.Row, error))
+                ASSERT_TRUE(
+                    RemoveIndexEntry(store, table, *index, e.Key, e.DataPage, e.DataRow, error))
                     << error.Description;
             }
             planned->resize(keep);
             ExpectEntries(store, table, *index, *planned, "after removals");
         }
-        EXPECT_FALSE(RemoveIndexEntry(store, table, primary, ids[0].Key, ids[0].Page + 1,
-                                      ids[0].Row, error));
+        EXPECT_FALSE(RemoveIndexEntry(store, table, primary, ids[0].Key, ids[0].DataPage + 1,
+                                      ids[0].DataRow, error));
         // Emptied completely, the tree is one empty root page again.
         for (const auto& e : ids)
-            ASSERT_TRUE(RemoveIndexEntry(store, table, primary, e.Key, e.Page, e.Row, error));
+            ASSERT_TRUE(
+                RemoveIndexEntry(store, table, primary, e.Key, e.DataPage, e.DataRow, error));
         const auto empty = WalkIndexTree(store, primary, table.DefinitionPage);
         EXPECT_TRUE(empty.Entries.empty());
         EXPECT_EQ(empty.Levels.size(), 1u);
-        EXPECT_TRUE(Structure(store, table, primary).empty());
+        EXPECT_TRUE(CheckIndexStructure(store, table, primary).empty());
 
         const std::string file = dir.File(std::string("edited-") + name);
         test::WriteBytes(file, store.Bytes());
@@ -540,11 +529,11 @@ TEST(IndexTree, DamagedTreesAreReportedNeverCrash) {
             image.Entries.push_back(entry);
             image.Tail = 0;
         });
-        EXPECT_EQ(Structure(store, table, num), std::vector<std::string>{});
+        EXPECT_EQ(CheckIndexStructure(store, table, num), std::vector<std::string>{});
         const std::string top = KeyFor(table, num, 2, LittleEndian(0x7FFFFFFF, 4));
         ErrorState error;
         ASSERT_TRUE(InsertIndexEntry(store, table, num, top, 9000, 9, error)) << error.Description;
-        EXPECT_EQ(Structure(store, table, num), std::vector<std::string>{});
+        EXPECT_EQ(CheckIndexStructure(store, table, num), std::vector<std::string>{});
         const auto grown = WalkIndexTree(store, num, table.DefinitionPage);
         EXPECT_EQ(grown.Entries.back(), (IndexEntry{top, 9000, 9}));
         EXPECT_EQ(grown.Entries.size(), walk.Entries.size() + 1);
