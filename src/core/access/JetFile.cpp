@@ -5,6 +5,7 @@
 #include <iterator>
 
 #include "access/Bytes.h"
+#include "access/TableRows.h"
 #include "access/UsageMap.h"
 #include "common/Encoding.h"
 #include "common/SafeFile.h"
@@ -398,30 +399,26 @@ std::vector<JetCatalogEntry> ReadCatalog(const PageSource& file, std::string& pr
         problem = "カタログの列が見つかりません";
         return entries;
     }
-    for (uint32_t page : PagesInUsageMap(file, RowAt(file, catalog->OwnedPagesMap).value_or(""))) {
-        const std::string_view data = file.Page(page);
-        if (data.empty() || static_cast<uint8_t>(data[0]) != 0x01 || U32(data, 4) != 2) continue;
-        for (uint16_t slot = 0; slot < RowsOnPage(data); ++slot) {
-            const auto row = LiveRow(file, page, slot);
-            if (!row) continue;
-            const auto values = SplitRow(*catalog, *row);
-            const auto& typeValue = values[static_cast<std::size_t>(type)];
-            if (!typeValue || (U16(*typeValue, 0) & 0x7F) != 1) continue;
-            JetCatalogEntry e;
-            e.DefinitionPage = values[static_cast<std::size_t>(id)]
-                                   ? U32(*values[static_cast<std::size_t>(id)], 0) & 0x00FFFFFF
-                                   : 0;
-            e.Name = values[static_cast<std::size_t>(nameCol)]
-                         ? DecodeJetText(*values[static_cast<std::size_t>(nameCol)])
-                         : "";
-            e.Flags = values[static_cast<std::size_t>(flags)]
-                          ? static_cast<int32_t>(U32(*values[static_cast<std::size_t>(flags)], 0))
-                          : 0;
-            if (props >= 0 && values[static_cast<std::size_t>(props)])
-                e.Properties =
-                    ReadLongValue(file, *values[static_cast<std::size_t>(props)]).value_or("");
-            entries.push_back(std::move(e));
-        }
+    // Rows Access moved to other pages are read through their overflow pointers.
+    std::vector<std::string> rowProblems;
+    for (const auto& row : LiveRows(file, *catalog, rowProblems)) {
+        const auto values = SplitRow(*catalog, row.Bytes);
+        const auto& typeValue = values[static_cast<std::size_t>(type)];
+        if (!typeValue || (U16(*typeValue, 0) & 0x7F) != 1) continue;
+        JetCatalogEntry e;
+        e.DefinitionPage = values[static_cast<std::size_t>(id)]
+                               ? U32(*values[static_cast<std::size_t>(id)], 0) & 0x00FFFFFF
+                               : 0;
+        e.Name = values[static_cast<std::size_t>(nameCol)]
+                     ? DecodeJetText(*values[static_cast<std::size_t>(nameCol)])
+                     : "";
+        e.Flags = values[static_cast<std::size_t>(flags)]
+                      ? static_cast<int32_t>(U32(*values[static_cast<std::size_t>(flags)], 0))
+                      : 0;
+        if (props >= 0 && values[static_cast<std::size_t>(props)])
+            e.Properties =
+                ReadLongValue(file, *values[static_cast<std::size_t>(props)]).value_or("");
+        entries.push_back(std::move(e));
     }
     return entries;
 }

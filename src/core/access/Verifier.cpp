@@ -4,12 +4,23 @@
 
 #include "access/Bytes.h"
 #include "access/DataPage.h"
+#include "access/IndexCheck.h"
 #include "access/JetFile.h"
 #include "access/UsageMap.h"
 
 namespace vantrel::access {
 
 namespace {
+
+// The names of the logical indexes a physical index serves, for messages.
+std::string IndexNames(const JetTable& table, std::size_t real) {
+    std::string names;
+    for (const auto& index : table.Indexes) {
+        if (index.RealIndex != real) continue;
+        names += (names.empty() ? "" : ", ") + index.Name;
+    }
+    return names.empty() ? "#" + std::to_string(real) : names;
+}
 
 // Why a row's bytes cannot be what its table definition says, empty when they can.
 std::string RowProblem(const PageSource& file, const JetTable& table, std::string_view row) {
@@ -112,6 +123,11 @@ void VerifyTable(const JetFile& file, const JetCatalogEntry& entry,
                 break;
             }
         }
+    }
+    for (std::size_t r = 0; r < table->RealIndexes.size(); ++r) {
+        for (auto& line : CheckIndexTree(file, *table, table->RealIndexes[r], entry.Name,
+                                         IndexNames(*table, r), file.Version()))
+            problems.push_back(std::move(line));
     }
 }
 

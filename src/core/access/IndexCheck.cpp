@@ -1,0 +1,116 @@
+#include "access/IndexCheck.h"
+
+#include <algorithm>
+#include <set>
+
+#include "access/Bytes.h"
+#include "access/IndexKey.h"
+#include "access/IndexTree.h"
+#include "access/TableRows.h"
+
+namespace vantrel::access {
+
+namespace {
+
+std::string EntryText(const IndexEntry& entry) {
+    return "ページ " + std::to_string(entry.DataPage) + " の行 " + std::to_string(entry.DataRow);
+}
+
+// Every level is a chain: no link before the first page or after the last.
+void CheckLinks(const PageSource& source, const IndexTreeWalk& walk,
+                std::vector<std::string>& problems) {
+    for (const auto& level : walk.Levels) {
+        for (std::size_t i = 0; i < level.size(); ++i) {
+            const std::string_view page = source.Page(level[i]);
+            const uint32_t prev = i > 0 ? level[i - 1] : 0;
+            const uint32_t next = i + 1 < level.size() ? level[i + 1] : 0;
+            if (U32(page, 12) != prev || U32(page, 16) != next) {
+                problems.push_back("ページ " + std::to_string(level[i]) +
+                                   " の前後のページへのリンクが正しくありません");
+            }
+        }
+    }
+}
+
+void CheckUsageMap(const PageSource& source, const JetRealIndex& index, const IndexTreeWalk& walk,
+                   std::vector<std::string>& problems) {
+    const auto map = RowAt(source, index.UsageMap);
+    if (!map) {
+        problems.push_back("索引の使用ページの表が読めません");
+        return;
+    }
+    const auto listed = PagesInUsageMap(source, *map);
+    const std::set<uint32_t> pages(listed.begin(), listed.end());
+    for (const auto& level : walk.Levels) {
+        for (uint32_t page : level) {
+            if (!pages.count(page)) {
+                problems.push_back("ページ " + std::to_string(page) +
+                                   " が索引の使用ページの表にありません");
+            }
+        }
+    }
+}
+
+void CheckKeys(const PageSource& source, const JetTable& table, const JetRealIndex& index,
+               const IndexTreeWalk& walk, std::vector<std::string>& problems) {
+    const std::vector<IndexEntry> expected = ExpectedIndexEntries(source, table, index, problems);
+    std::vector<IndexEntry> actual = walk.Entries;
+    std::sort(actual.begin(), actual.end());
+    if (actual == expected) return;
+    std::vector<IndexEntry> missing, extra;
+    std::set_difference(expected.begin(), expected.end(), actual.begin(), actual.end(),
+                        std::back_inserter(missing));
+    std::set_difference(actual.begin(), actual.end(), expected.begin(), expected.end(),
+                        std::back_inserter(extra));
+    std::string text = "索引の項目が行と一致しません (足りない項目 " +
+                       std::to_string(missing.size()) + " 件、余分な項目 " +
+                       std::to_string(extra.size()) + " 件";
+    if (!missing.empty()) text += "、例: " + EntryText(missing.front()) + " の項目がない";
+    if (!extra.empty()) text += "、例: " + EntryText(extra.front()) + " への余分な項目";
+    problems.push_back(text + ")");
+}
+
+}  // namespace
+
+std::vector<IndexEntry> ExpectedIndexEntries(const PageSource& source, const JetTable& table,
+                                             const JetRealIndex& index,
+                                             std::vector<std::string>& problems) {
+    std::vector<IndexEntry> expected;
+    for (const auto& row : LiveRows(source, table, problems)) {
+        if (row.Bytes.empty()) continue;
+        auto key = IndexKey(table, index, KeyValuesOfRow(table, row.Bytes));
+        if (key) expected.push_back({std::move(*key), row.Page, static_cast<uint8_t>(row.Slot)});
+    }
+    std::sort(expected.begin(), expected.end());
+    return expected;
+}
+
+namespace {
+
+std::vector<std::string> CheckTree(const PageSource& source, const JetRealIndex& index,
+                                   const IndexTreeWalk& walk) {
+    std::vector<std::string> problems = walk.Problems;
+    CheckLinks(source, walk, problems);
+    CheckUsageMap(source, index, walk, problems);
+    return problems;
+}
+
+}  // namespace
+
+std::vector<std::string> CheckIndexStructure(const PageSource& source, const JetTable& table,
+                                             const JetRealIndex& index) {
+    return CheckTree(source, index, WalkIndexTree(source, index, table.DefinitionPage));
+}
+
+std::vector<std::string> CheckIndexTree(const PageSource& source, const JetTable& table,
+                                        const JetRealIndex& index, const std::string& tableName,
+                                        const std::string& indexName, int version) {
+    const IndexTreeWalk walk = WalkIndexTree(source, index, table.DefinitionPage);
+    std::vector<std::string> problems = CheckTree(source, index, walk);
+    if (IndexSupportsKeys(table, index, version)) CheckKeys(source, table, index, walk, problems);
+    for (auto& problem : problems)
+        problem = tableName + " の索引 " + indexName + ": " + problem;
+    return problems;
+}
+
+}  // namespace vantrel::access

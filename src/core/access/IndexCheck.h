@@ -1,0 +1,28 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "access/IndexTree.h"
+#include "access/JetFile.h"
+
+namespace vantrel::access {
+
+// The entries the table's live rows call for in `index` (one IndexSupportsKeys accepts), in
+// order. Rows that cannot be read go to `problems`.
+std::vector<IndexEntry> ExpectedIndexEntries(const PageSource& source, const JetTable& table,
+                                             const JetRealIndex& index,
+                                             std::vector<std::string>& problems);
+
+// The tree part of CheckIndexTree alone, for an index whose entries need not match rows.
+std::vector<std::string> CheckIndexStructure(const PageSource& source, const JetTable& table,
+                                             const JetRealIndex& index);
+
+// Checks one index of a table, one line per problem: the tree (page types and owner, order,
+// node entries, tail pointers, links on every level, pages in the index's usage map) and, where
+// the keys can be built, that its leaf entries are exactly those of the table's live rows.
+std::vector<std::string> CheckIndexTree(const PageSource& source, const JetTable& table,
+                                        const JetRealIndex& index, const std::string& tableName,
+                                        const std::string& indexName, int version);
+
+}  // namespace vantrel::access
