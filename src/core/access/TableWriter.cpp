@@ -7,6 +7,8 @@
 
 #include "access/Bytes.h"
 #include "access/DataPage.h"
+#include "access/IndexKey.h"
+#include "access/IndexTree.h"
 #include "access/UsageMap.h"
 #include "common/TextCase.h"
 #include "sources/engine/JetErrors.h"
@@ -32,7 +34,7 @@ bool IsText(const JetColumn& col) {
 }
 
 // Why a table cannot be written, empty when it can.
-std::string Refusal(const JetTable& table, const std::string& name) {
+std::string Refusal(const JetTable& table, const std::string& name, int version) {
     const std::string quoted = "テーブル '" + name + "'";
     for (const auto& col : table.Columns) {
         if (col.Type == JetType::Complex)
@@ -53,13 +55,13 @@ std::string Refusal(const JetTable& table, const std::string& name) {
                 return quoted + " にはテキスト型のフィールド '" + col->Name + "' の索引 '" +
                        index.Name + "' があります。テキスト型の索引キーはまだ書き込めません。";
         }
-        if (index.IsRelationship())
-            return quoted + " には参照整合性が設定されたリレーションシップ '" + index.Name +
-                   "' があるため、書き込めません。";
+        if (!IndexSupportsKeys(table, real, version))
+            return quoted + " の索引 '" + index.Name +
+                   "' はこのプログラムが書き込めない種類のキー (降順の十進型など) です。";
+        if (index.IsRelationship() && (index.CascadeUpdates || index.CascadeDeletes))
+            return quoted + " のリレーションシップ '" + index.Name +
+                   "' は連鎖更新または連鎖削除が設定されているため、書き込めません。";
     }
-    if (!table.RealIndexes.empty())
-        return quoted + " には索引 '" + table.Indexes.front().Name +
-               "' があります。索引のあるテーブルにはまだ書き込めません。";
     return {};
 }
 
@@ -91,6 +93,7 @@ std::string RandomGuid() {
 }  // namespace
 
 std::unique_ptr<TableWriter> TableWriter::Open(JetFile& file, const JetCatalogEntry& entry,
+                                               const std::vector<JetCatalogEntry>& catalog,
                                                ErrorState& error) {
     std::string problem;
     auto table = ReadTableDefinition(file, entry.DefinitionPage, problem);
@@ -98,7 +101,7 @@ std::unique_ptr<TableWriter> TableWriter::Open(JetFile& file, const JetCatalogEn
         SetJetError(error, JetError::CannotOpenDatabase, entry.Name + ": " + problem);
         return nullptr;
     }
-    if (const std::string refusal = Refusal(*table, entry.Name); !refusal.empty()) {
+    if (const std::string refusal = Refusal(*table, entry.Name, file.Version()); !refusal.empty()) {
         error.Set(JetError::OperationNotSupported, refusal);
         return nullptr;
     }
@@ -112,6 +115,7 @@ std::unique_ptr<TableWriter> TableWriter::Open(JetFile& file, const JetCatalogEn
         const auto it = properties.find(writer->table_.Columns[c].Name);
         if (it != properties.end()) writer->properties_[c] = it->second;
     }
+    if (!writer->SetUpRelationships(catalog, error)) return nullptr;
     return writer;
 }
 
@@ -326,6 +330,161 @@ bool TableWriter::WriteLongValues(StoredRow& row, ErrorState& error) {
     return true;
 }
 
+bool TableWriter::SetUpRelationships(const std::vector<JetCatalogEntry>& catalog,
+                                     ErrorState& error) {
+    for (const auto& index : table_.Indexes) {
+        if (!index.IsRelationship()) continue;
+        Relationship r;
+        r.ChildSide = index.RelatedTableType != 0x01;
+        r.OwnIndex = index.RealIndex;
+        std::string problem;
+        auto other = ReadTableDefinition(file_, index.RelatedTable, problem);
+        for (const auto& e : catalog) {
+            if (e.DefinitionPage == index.RelatedTable) r.OtherName = e.Name;
+        }
+        const JetLogicalIndex* otherIndex = nullptr;
+        if (other) {
+            for (const auto& candidate : other->Indexes) {
+                if (candidate.Number == index.RelatedIndex) otherIndex = &candidate;
+            }
+        }
+        const bool usable =
+            otherIndex &&
+            other->RealIndexes[otherIndex->RealIndex].Columns.size() ==
+                table_.RealIndexes[index.RealIndex].Columns.size() &&
+            IndexSupportsKeys(*other, other->RealIndexes[otherIndex->RealIndex], file_.Version());
+        if (!usable) {
+            error.Set(JetError::OperationNotSupported,
+                      "テーブル '" + name_ + "' のリレーションシップ '" + index.Name +
+                          "' の相手のテーブル '" + r.OtherName +
+                          "' の索引が読めないため、書き込めません。");
+            return false;
+        }
+        r.OtherIndex = otherIndex->RealIndex;
+        r.Other = std::move(*other);
+        relationships_.push_back(std::move(r));
+    }
+    return true;
+}
+
+TableWriter::Keys TableWriter::KeysOf(const StoredRow& row) const {
+    std::vector<std::optional<std::string_view>> values(row.size());
+    for (std::size_t c = 0; c < row.size(); ++c) {
+        if (row[c]) values[c] = *row[c];
+    }
+    Keys keys;
+    for (const auto& index : table_.RealIndexes)
+        keys.push_back(IndexKey(table_, index, values));
+    return keys;
+}
+
+bool TableWriter::AllKeyColumnsNull(const JetRealIndex& index, const StoredRow& row) const {
+    for (const auto& key : index.Columns) {
+        for (std::size_t c = 0; c < table_.Columns.size(); ++c) {
+            if (table_.Columns[c].Number == key.ColumnNumber && row[c]) return false;
+        }
+    }
+    return true;
+}
+
+// The key the related table's index holds for this row's key columns; none when they are all
+// Null (a foreign key left empty refers to nothing).
+std::optional<std::string> TableWriter::RelatedKey(const Relationship& r,
+                                                   const StoredRow& row) const {
+    const JetRealIndex& own = table_.RealIndexes[r.OwnIndex];
+    const JetRealIndex& other = r.Other.RealIndexes[r.OtherIndex];
+    if (AllKeyColumnsNull(own, row)) return std::nullopt;
+    std::vector<std::optional<std::string_view>> values(r.Other.Columns.size());
+    for (std::size_t k = 0; k < own.Columns.size(); ++k) {
+        std::optional<std::string_view> value;
+        for (std::size_t c = 0; c < table_.Columns.size(); ++c) {
+            if (table_.Columns[c].Number == own.Columns[k].ColumnNumber && row[c]) value = *row[c];
+        }
+        for (std::size_t c = 0; c < r.Other.Columns.size(); ++c) {
+            if (r.Other.Columns[c].Number == other.Columns[k].ColumnNumber) values[c] = value;
+        }
+    }
+    return IndexKey(r.Other, other, values);
+}
+
+bool TableWriter::CheckKeys(const StoredRow& row, const Keys& keys, const Keys* old,
+                            ErrorState& error) const {
+    for (const auto& index : table_.Indexes) {
+        const JetRealIndex& real = table_.RealIndexes[index.RealIndex];
+        if (index.Type == 0x01 || (real.Flags & 0x08)) {
+            for (const auto& key : real.Columns) {
+                for (std::size_t c = 0; c < table_.Columns.size(); ++c) {
+                    if (table_.Columns[c].Number == key.ColumnNumber && !row[c]) {
+                        SetJetError(error, JetError::NullInIndex,
+                                    name_ + "." + table_.Columns[c].Name);
+                        return false;
+                    }
+                }
+            }
+        }
+    }
+    for (std::size_t r = 0; r < table_.RealIndexes.size(); ++r) {
+        const JetRealIndex& real = table_.RealIndexes[r];
+        const auto& key = keys[r];
+        if (!real.IsUnique() || !key || (old && (*old)[r] == key)) continue;
+        // A unique index holds any number of rows whose key columns are all Null.
+        if (AllKeyColumnsNull(real, row)) continue;
+        if (IndexContainsKey(file_, real, *key)) {
+            std::string names;
+            for (const auto& index : table_.Indexes) {
+                if (index.RealIndex == r) names += (names.empty() ? "" : ", ") + index.Name;
+            }
+            SetJetError(error, JetError::DuplicateKey, name_ + ": " + names);
+            return false;
+        }
+    }
+    for (const auto& rel : relationships_) {
+        if (!rel.ChildSide || (old && (*old)[rel.OwnIndex] == keys[rel.OwnIndex])) continue;
+        const auto parentKey = RelatedKey(rel, row);
+        if (parentKey &&
+            !IndexContainsKey(file_, rel.Other.RealIndexes[rel.OtherIndex], *parentKey)) {
+            SetJetError(error, JetError::NeedsRelatedRecord, rel.OtherName);
+            return false;
+        }
+    }
+    return true;
+}
+
+// A parent row may not go, nor change its key, while rows of a related table point at it.
+bool TableWriter::CheckChildrenGone(const StoredRow& row, const Keys* newKeys,
+                                    ErrorState& error) const {
+    if (relationships_.empty()) return true;
+    const Keys keys = KeysOf(row);
+    for (const auto& rel : relationships_) {
+        if (rel.ChildSide || (newKeys && (*newKeys)[rel.OwnIndex] == keys[rel.OwnIndex])) continue;
+        const auto childKey = RelatedKey(rel, row);
+        if (childKey && IndexContainsKey(file_, rel.Other.RealIndexes[rel.OtherIndex], *childKey)) {
+            SetJetError(error, JetError::HasRelatedRecords, rel.OtherName);
+            return false;
+        }
+    }
+    return true;
+}
+
+bool TableWriter::UpdateIndexEntries(const Keys* old, const Keys* now, uint32_t pointer,
+                                     ErrorState& error) {
+    const uint32_t page = pointer >> 8;
+    const auto row = static_cast<uint8_t>(pointer & 0xFF);
+    for (std::size_t r = 0; r < table_.RealIndexes.size(); ++r) {
+        const std::optional<std::string> none;
+        const auto& before = old ? (*old)[r] : none;
+        const auto& after = now ? (*now)[r] : none;
+        if (before == after) continue;
+        const JetRealIndex& index = table_.RealIndexes[r];
+        if ((before && !RemoveIndexEntry(file_, table_, index, *before, page, row, error)) ||
+            (after && !InsertIndexEntry(file_, table_, index, *after, page, row, error))) {
+            damaged_ = true;
+            return false;
+        }
+    }
+    return true;
+}
+
 bool TableWriter::Insert(const Changes& values, ErrorState& error) {
     if (damaged_) return false;
     StoredRow row(table_.Columns.size());
@@ -346,6 +505,8 @@ bool TableWriter::Insert(const Changes& values, ErrorState& error) {
         if (col.Type == JetType::Boolean && !row[c]) row[c] = std::string(1, '\0');
     }
     if (!CheckRow(row, error)) return false;
+    const Keys keys = KeysOf(row);
+    if (!CheckKeys(row, keys, nullptr, error)) return false;
     // Long values stay inline only while the row stays small; the rest go to their pages.
     StoredRow packed = row;
     std::size_t inlineBytes = 0;
@@ -363,7 +524,8 @@ bool TableWriter::Insert(const Changes& values, ErrorState& error) {
         SetJetError(error, JetError::RecordTooLarge, name_);
         return false;
     }
-    if (PlaceRow(bytes, rows_, error) == 0) return false;
+    const uint32_t pointer = PlaceRow(bytes, rows_, error);
+    if (pointer == 0 || !UpdateIndexEntries(nullptr, &keys, pointer, error)) return false;
     ++table_.RowCount;
     table_.AutoNumber = autoNumber;
     PutDefinition32(file_, table_, kRowCountAt, table_.RowCount);
@@ -390,6 +552,10 @@ bool TableWriter::Update(uint32_t pointer, const Changes& values, ErrorState& er
         changedLong[c] = IsLongValue(col) && row[c].has_value();
     }
     if (!CheckRow(row, error)) return false;
+    const Keys oldKeys = KeysOf(Read(pointer));
+    const Keys keys = KeysOf(row);
+    if (!CheckKeys(row, keys, &oldKeys, error) || !CheckChildrenGone(Read(pointer), &keys, error))
+        return false;
     for (std::size_t c = 0; c < row.size(); ++c) {
         if (!changedLong[c]) continue;
         auto field = StoreLongValue(c, *row[c], error);
@@ -409,7 +575,7 @@ bool TableWriter::Update(uint32_t pointer, const Changes& values, ErrorState& er
         bytes = PackRow(table_, row, place->Bytes.size());
         MutableRow target = MutableRowAt(file_, home);
         std::copy(bytes.begin(), bytes.end(), target.Data);
-        return true;
+        return UpdateIndexEntries(&oldKeys, &keys, pointer, error);
     }
     // A longer row moves; its slot keeps the place in every index and points at it.
     const uint32_t moved = PlaceRow(bytes, rows_, error);
@@ -419,7 +585,7 @@ bool TableWriter::Update(uint32_t pointer, const Changes& values, ErrorState& er
     MutableRow slotRow = MutableRowAt(file_, pointer);
     Put32(slotRow.Data, moved);
     DataPage::SetSlotFlags(file_.MutablePage(page), slot, DataPage::kPointer);
-    return true;
+    return UpdateIndexEntries(&oldKeys, &keys, pointer, error);
 }
 
 bool TableWriter::Delete(uint32_t pointer, ErrorState& error) {
@@ -431,6 +597,10 @@ bool TableWriter::Delete(uint32_t pointer, ErrorState& error) {
         SetJetError(error, JetError::RecordDeleted);
         return false;
     }
+    const StoredRow row = Read(pointer);
+    if (!CheckChildrenGone(row, nullptr, error)) return false;
+    const Keys keys = KeysOf(row);
+    if (!UpdateIndexEntries(&keys, nullptr, pointer, error)) return false;
     DataPage::SetSlotFlags(file_.MutablePage(page), slot, DataPage::kDeleted | DataPage::kPointer);
     if ((original->Flags & DataPage::kPointer) && original->Bytes.size() >= 4) {
         // Readers that follow the pointer before looking at the flag must find the row deleted.

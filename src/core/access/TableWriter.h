@@ -23,6 +23,7 @@ class TableWriter {
 
     // Null with the error set when the table cannot be written safely (the reason named).
     static std::unique_ptr<TableWriter> Open(JetFile& file, const JetCatalogEntry& entry,
+                                             const std::vector<JetCatalogEntry>& catalog,
                                              ErrorState& error);
 
     const JetTable& Table() const { return table_; }
@@ -53,7 +54,26 @@ class TableWriter {
         bool Searched = false;
     };
 
+    // An enforced relationship this table takes part in, on either side.
+    struct Relationship {
+        bool ChildSide = false;    // this table holds the foreign key
+        std::size_t OwnIndex = 0;  // position in table_.RealIndexes
+        std::string OtherName;
+        JetTable Other;
+        std::size_t OtherIndex = 0;
+    };
+    using Keys = std::vector<std::optional<std::string>>;  // per physical index
+
     TableWriter(JetFile& file, std::string name, JetTable table);
+
+    bool SetUpRelationships(const std::vector<JetCatalogEntry>& catalog, ErrorState& error);
+    Keys KeysOf(const StoredRow& row) const;
+    bool AllKeyColumnsNull(const JetRealIndex& index, const StoredRow& row) const;
+    bool CheckKeys(const StoredRow& row, const Keys& keys, const Keys* old,
+                   ErrorState& error) const;
+    std::optional<std::string> RelatedKey(const Relationship& r, const StoredRow& row) const;
+    bool CheckChildrenGone(const StoredRow& row, const Keys* newKeys, ErrorState& error) const;
+    bool UpdateIndexEntries(const Keys* old, const Keys* now, uint32_t pointer, ErrorState& error);
 
     bool Encode(std::size_t column, const Value& value, std::optional<std::string>& stored,
                 ErrorState& error);
@@ -72,6 +92,7 @@ class TableWriter {
     std::vector<ColumnProperties> properties_;
     PageTarget rows_;
     std::vector<PageTarget> longValues_;  // per column
+    std::vector<Relationship> relationships_;
     bool damaged_ = false;
     std::string unappliedDefault_;
 };

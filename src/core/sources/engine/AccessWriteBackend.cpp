@@ -196,7 +196,7 @@ class AccessWriteDatabase final : public Database {
         for (const auto& e : catalog_) {
             if (LowerCase(e.Name) != wanted) continue;
             auto& writer = writers_[e.DefinitionPage];
-            if (!writer) writer = TableWriter::Open(file_, e, Error());
+            if (!writer) writer = TableWriter::Open(file_, e, catalog_, Error());
             if (!writer) return nullptr;
             return std::make_unique<AccessWriteRecordset>(Error(), *writer);
         }

@@ -75,6 +75,9 @@ std::string JetErrorDescription(int32_t number, const std::string& name) {
                    (name.empty() ? std::string{} : "(" + name + ")");
         case JetError::UnrecognizedFormat:
             return "データベースの形式 " + quoted + " を認識できません。";
+        case JetError::NullInIndex:
+            return "インデックスまたは主キーには Null 値を使用できません。" +
+                   (name.empty() ? std::string{} : "(" + name + ")");
         case JetError::RecordTooLarge:
             return "レコードが大きすぎます。" + (name.empty() ? std::string{} : "(" + name + ")");
         case JetError::ConversionError:

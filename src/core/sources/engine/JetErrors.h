@@ -37,6 +37,7 @@ inline constexpr int32_t ConversionError = 3421;
 inline constexpr int32_t ObjectClosed = 3420;
 inline constexpr int32_t DiskFull = 3035;
 inline constexpr int32_t RecordTooLarge = 3047;
+inline constexpr int32_t NullInIndex = 3058;
 inline constexpr int32_t EngineFailure = 3000;
 inline constexpr int32_t OperationNotSupported = 3251;
 }  // namespace JetError
