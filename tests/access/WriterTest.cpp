@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <optional>
 #include <random>
 
 #include "TestSupport.h"
@@ -378,6 +379,89 @@ TEST_P(AccessWriterFormats, LongValuesOfEverySizeAndAPrimaryKeyOfSeveralLevels) 
 }
 
 INSTANTIATE_TEST_SUITE_P(AllFormats, AccessWriterFormats, testing::ValuesIn(kFormats));
+
+// Access-made tables related on Long keys; their relationships cascade, which the writer does not
+// do, so the copy has the cascade flags cleared to test the checks.
+TEST(AccessWriter, EnforcedRelationshipsOnNumericKeys) {
+    test::TempDir dir;
+    const std::string path = dir.File("related.mdb");
+    std::string bytes = test::ReadBytes(test::Fixture("access-made/V2000/indexTestV2000.mdb"));
+    {
+        test::WriteBytes(path, bytes);
+        access::JetFile file;
+        ErrorState error;
+        ASSERT_TRUE(file.Open(path, error));
+        std::string problem;
+        int cleared = 0;
+        for (const auto& entry : access::ReadCatalog(file, problem)) {
+            const auto table = access::ReadTableDefinition(file, entry.DefinitionPage, problem);
+            if (!table || table->DefinitionPages.size() != 1 || entry.Name.rfind("Table", 0) != 0)
+                continue;
+            for (const auto& index : table->Indexes) {
+                if (!index.IsRelationship()) continue;
+                const std::size_t at =
+                    std::size_t{entry.DefinitionPage} * 4096 + index.DefinitionOffset;
+                bytes[at + 21] = bytes[at + 22] = 0;
+                ++cleared;
+            }
+        }
+        ASSERT_EQ(cleared, 4);
+        test::WriteBytes(path, bytes);
+    }
+    ASSERT_EQ(Problems(path), "");
+    ErrorState error;
+    Engine engine(error);
+    auto db = OpenForChanges(engine, path);
+    ASSERT_TRUE(db);
+    auto child = db->OpenRecordset("Table1");
+    ASSERT_TRUE(child) << error.Description;
+    auto add = [&](int id, std::optional<int> fk1, int fk2) {
+        child->AddNew();
+        child->SetValue("id", Value::Integer(id));
+        if (fk1) child->SetValue("otherfk1", Value::Integer(*fk1));
+        child->SetValue("otherfk2", Value::Integer(fk2));
+        child->Update();
+    };
+    add(100, 1, 11);
+    EXPECT_FALSE(error.IsSet()) << error.Description;
+    add(101, 999, 11);  // no such row in Table2
+    EXPECT_EQ(error.Number, 3201);
+    EXPECT_NE(error.Description.find("Table2"), std::string::npos) << error.Description;
+    error.Clear();
+    add(102, std::nullopt, 12);  // an empty foreign key refers to nothing
+    EXPECT_FALSE(error.IsSet()) << error.Description;
+    add(100, 2, 10);  // the primary key is unique
+    EXPECT_EQ(error.Number, 3022);
+    error.Clear();
+
+    // Table2's rows have children; a row nobody refers to can go.
+    auto parent = db->OpenRecordset("Table2");
+    ASSERT_TRUE(parent) << error.Description;
+    parent->AddNew();
+    parent->SetValue("id", Value::Integer(50));
+    parent->Update();
+    parent->Close();
+    parent = db->OpenRecordset("Table2");
+    int refused = 0, deleted = 0;
+    for (; !parent->Eof(); parent->MoveNext()) {
+        parent->Delete();
+        if (error.Number == 3200) {
+            ++refused;
+            error.Clear();
+        } else {
+            ASSERT_FALSE(error.IsSet()) << error.Description;
+            ++deleted;
+        }
+    }
+    EXPECT_GT(refused, 0);
+    EXPECT_GT(deleted, 0);
+    db->Close();
+    ASSERT_FALSE(error.IsSet()) << error.Description;
+    EXPECT_EQ(Problems(path), "");
+    const auto rows = Export(path, "Table1");
+    // otherfk1 and otherfk3 take their default, 0.
+    EXPECT_EQ(rows.back(), "102|0|12||0");
+}
 
 TEST(AccessWriter, RefusesWhatItCannotWriteAndLeavesTheFileAsItWas) {
     test::TempDir dir;

@@ -262,6 +262,7 @@ std::optional<JetTable> ReadTableDefinition(const PageSource& file, uint32_t pag
     }
     for (uint32_t l = 0; l < t.IndexCount; ++l, at += kLogicalIndexBytes) {
         JetLogicalIndex index;
+        index.DefinitionOffset = at;
         index.Number = U32(bytes, at + 4);
         index.RealIndex = U32(bytes, at + 8);
         index.RelatedTableType = static_cast<uint8_t>(bytes[at + 12]);

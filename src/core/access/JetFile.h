@@ -100,6 +100,7 @@ struct JetLogicalIndex {
     uint32_t RelatedTable = 0;  // definition page of the other table
     bool CascadeUpdates = false;
     bool CascadeDeletes = false;
+    std::size_t DefinitionOffset = 0;  // where its 28 bytes start in the table definition
 
     bool IsRelationship() const { return Type == 0x02; }
 };
