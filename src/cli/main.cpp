@@ -22,11 +22,15 @@ using namespace vantrel;
 
 const char* kUsage =
     "使い方 / usage:\n"
-    "  vantrel-run [--yes] [--backup] [--quiet] DEFINITION.imp\n"
+    "  vantrel-run [--yes] [--backup] [--quiet] [--allow-unverified-keys] DEFINITION.imp\n"
     "      定義ファイルのインポートを実行します (runs the import of a saved definition)\n"
     "      --yes     開始の確認をしない (do not ask for confirmation)\n"
     "      --backup  出力先のバックアップを取る (back up the output database first)\n"
     "      --quiet   進行状況を表示しない (no progress display)\n"
+    "      --allow-unverified-keys\n"
+    "                Access の索引キーが未確認の文字 (ー ｰ ゝ ゞ ヽ ヾ 々 など) を含む値も\n"
+    "                テキスト型の索引に書き込む (write text index keys holding marks whose\n"
+    "                keys are unverified; compact and repair the file in Access afterwards)\n"
     "  vantrel-run --tables FILE\n"
     "      ファイルのテーブル名を 1 行ずつ表示します (lists the tables of a file)\n"
     "  vantrel-run --fields FILE TABLE [--header-row N] [--delimiter D]\n"
@@ -94,7 +98,8 @@ class WorkDatabase {
     std::string reserved_, path_;
 };
 
-int RunDefinition(const std::string& path, bool yes, bool backup, bool quiet) {
+int RunDefinition(const std::string& path, bool yes, bool backup, bool quiet,
+                  bool allowUnverifiedKeys) {
     SessionState state;
     if (!ReadDefinitionFile(path, state.Definition, state.Errors)) {
         PrintLog(state.Errors);
@@ -105,6 +110,7 @@ int RunDefinition(const std::string& path, bool yes, bool backup, bool quiet) {
     WorkDatabase work;
     state.WorkDbPath = work.Path();
     Engine engine(state.Errors.Pending);
+    engine.SetAllowUnverifiedKeys(allowUnverifiedKeys);
     TerminalPrompt prompt(yes, backup);
     ImportRun run(state, engine, prompt);
     const bool showProgress = !quiet && ::isatty(STDERR_FILENO);
@@ -222,7 +228,7 @@ int main(int argc, char** argv) {
         }
         return ListFields(args[1], args[2], headerRow, delimiter);
     }
-    bool yes = false, backup = false, quiet = false;
+    bool yes = false, backup = false, quiet = false, allowUnverified = false;
     std::string definition;
     for (const auto& a : args) {
         if (a == "--yes") {
@@ -231,6 +237,8 @@ int main(int argc, char** argv) {
             backup = true;
         } else if (a == "--quiet") {
             quiet = true;
+        } else if (a == "--allow-unverified-keys") {
+            allowUnverified = true;
         } else if (definition.empty() && !a.starts_with("--")) {
             definition = a;
         } else {
@@ -242,5 +250,5 @@ int main(int argc, char** argv) {
         std::cerr << kUsage;
         return 2;
     }
-    return RunDefinition(definition, yes, backup, quiet);
+    return RunDefinition(definition, yes, backup, quiet, allowUnverified);
 }

@@ -141,6 +141,12 @@ void MainWindow::BuildMenus() {
     backup_ = file->addAction("ﾊﾞｯｸｱｯﾌﾟを取る(&B)");
     backup_->setObjectName("Cmdbackup");
     backup_->setCheckable(true);
+    // Off at every start and never stored in the definition: a choice for this session only.
+    unverifiedKeys_ = file->addAction("未確認の索引キーを許可する");
+    unverifiedKeys_->setObjectName("CmdUnverifiedKeys");
+    unverifiedKeys_->setCheckable(true);
+    connect(unverifiedKeys_, &QAction::toggled, this,
+            [this](bool on) { engine_.SetAllowUnverifiedKeys(on); });
     showErrors_ = menuBar()->addAction("ｴﾗｰ表示(&W)");
     showErrors_->setObjectName("CmdErr");
     showErrors_->setEnabled(false);

@@ -114,7 +114,7 @@ class MainWindow : public QMainWindow {
     NameListWidget *list0_, *list1_;
     MappingGridWidget* grid_;
     QLineEdit* pathLine_;
-    QAction *backup_, *showErrors_, *version_;
+    QAction *backup_, *unverifiedKeys_, *showErrors_, *version_;
     QMenu* popupMenu_;
     QAction *popupFields_, *popupMove_, *popupAbove_, *popupBelow_;
 };

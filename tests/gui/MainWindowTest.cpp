@@ -101,6 +101,10 @@ void MainWindowTest::ControlsCarryTheirNamesAndCaptions() {
     for (QAction* a : window.menuBar()->actions())
         menus << a->text();
     QCOMPARE(menus, (QStringList{"ファイル(&F)", "ｴﾗｰ表示(&W)", "バーション(&V)"}));
+    auto* unverified = Child<QAction>(&window, "CmdUnverifiedKeys");
+    QCOMPARE(unverified->text(), QString("未確認の索引キーを許可する"));
+    QVERIFY(unverified->isCheckable());
+    QVERIFY(!unverified->isChecked());  // off at every start
     // Nothing chosen yet: only the output file can be chosen.
     QVERIFY(Child<QPushButton>(&window, "CmdOut")->isEnabled());
     QVERIFY(!Child<QPushButton>(&window, "CmdIn")->isEnabled());

@@ -39,6 +39,10 @@ class TableWriter {
     bool Update(uint32_t pointer, const Changes& values, ErrorState& error);
     bool Delete(uint32_t pointer, ErrorState& error);
 
+    void SetAllowUnverifiedKeys(bool allow) { allowUnverifiedKeys_ = allow; }
+    // Whether a text key with an unverified mark was written (Access should rebuild the index).
+    bool WroteUnverifiedKeys() const { return wroteUnverifiedKeys_; }
+
     // A write failed part way: the file in memory must not be kept.
     bool Damaged() const { return damaged_; }
     // The first column whose default could not be applied, empty when none.
@@ -94,6 +98,8 @@ class TableWriter {
     std::vector<PageTarget> longValues_;  // per column
     std::vector<Relationship> relationships_;
     bool damaged_ = false;
+    bool allowUnverifiedKeys_ = false;
+    bool wroteUnverifiedKeys_ = false;
     std::string unappliedDefault_;
 };
 

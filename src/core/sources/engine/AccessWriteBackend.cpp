@@ -157,8 +157,8 @@ class AccessWriteRecordset final : public Recordset {
 
 class AccessWriteDatabase final : public Database {
   public:
-    AccessWriteDatabase(ErrorState& error, std::string path, bool ace)
-        : Database(error, std::move(path)), ace_(ace) {}
+    AccessWriteDatabase(ErrorState& error, std::string path, bool ace, bool allowUnverifiedKeys)
+        : Database(error, std::move(path)), ace_(ace), allowUnverifiedKeys_(allowUnverifiedKeys) {}
 
     bool Open() {
         if (!lock_.Acquire(Path(), ace_, Error())) return false;
@@ -196,8 +196,11 @@ class AccessWriteDatabase final : public Database {
         for (const auto& e : catalog_) {
             if (LowerCase(e.Name) != wanted) continue;
             auto& writer = writers_[e.DefinitionPage];
-            if (!writer) writer = TableWriter::Open(file_, e, catalog_, Error());
-            if (!writer) return nullptr;
+            if (!writer) {
+                writer = TableWriter::Open(file_, e, catalog_, Error());
+                if (!writer) return nullptr;
+                writer->SetAllowUnverifiedKeys(allowUnverifiedKeys_);
+            }
             return std::make_unique<AccessWriteRecordset>(Error(), *writer);
         }
         SetJetError(Error(), JetError::TableNotFound, table);
@@ -231,6 +234,16 @@ class AccessWriteDatabase final : public Database {
 
     std::vector<std::string> Notices() const override {
         std::vector<std::string> lines;
+        std::string unverified;
+        for (const auto& [page, writer] : writers_) {
+            if (writer && writer->WroteUnverifiedKeys())
+                unverified += (unverified.empty() ? "" : "、") + ("'" + writer->Name() + "'");
+        }
+        if (!unverified.empty())
+            lines.push_back("テーブル " + unverified +
+                            " の索引に、キーが未確認の文字 (ー、々 など) を含む値を書き込みました。"
+                            "このファイルを Access で使う前に、Access の「データベースの最適化/修復」"
+                            "を実行して索引を作り直してください。");
         for (const auto& [page, writer] : writers_) {
             if (writer && !writer->UnappliedDefault().empty())
                 lines.push_back("テーブル '" + writer->Name() + "' のフィールド " +
@@ -244,6 +257,7 @@ class AccessWriteDatabase final : public Database {
 
   private:
     bool ace_;
+    bool allowUnverifiedKeys_;
     bool closed_ = false;
     access::LockFile lock_;
     access::JetFile file_;
@@ -254,8 +268,8 @@ class AccessWriteDatabase final : public Database {
 }  // namespace
 
 std::unique_ptr<Database> OpenAccessForChanges(const std::string& path, bool ace,
-                                               ErrorState& error) {
-    auto db = std::make_unique<AccessWriteDatabase>(error, path, ace);
+                                               bool allowUnverifiedKeys, ErrorState& error) {
+    auto db = std::make_unique<AccessWriteDatabase>(error, path, ace, allowUnverifiedKeys);
     if (!db->Open()) return nullptr;
     return db;
 }

@@ -101,7 +101,8 @@ std::unique_ptr<Database> Engine::OpenDatabase(const std::string& path, int32_t 
             auto check = backends::OpenAccess(path, error_);
             if (!check) return nullptr;
             check->Close();
-            return backends::OpenAccessForChanges(path, format == DatabaseFormat::Ace, error_);
+            return backends::OpenAccessForChanges(path, format == DatabaseFormat::Ace,
+                                                  allowUnverifiedKeys_, error_);
         }
         default:
             SetJetError(error_, JetError::UnrecognizedFormat, path);

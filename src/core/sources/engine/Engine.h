@@ -140,8 +140,14 @@ class Engine {
 
     ErrorState& Error() const { return error_; }
 
+    // Text index keys holding marks whose keys Access has not been seen to write (ー, 々 ...) are
+    // refused unless allowed; Access databases opened for changes afterwards follow this.
+    void SetAllowUnverifiedKeys(bool allow) { allowUnverifiedKeys_ = allow; }
+    bool AllowUnverifiedKeys() const { return allowUnverifiedKeys_; }
+
   private:
     ErrorState& error_;
+    bool allowUnverifiedKeys_ = false;
 };
 
 }  // namespace vantrel
