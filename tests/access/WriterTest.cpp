@@ -11,6 +11,7 @@
 
 #include "TestSupport.h"
 #include "ToolSupport.h"
+#include "access/IndexTree.h"
 #include "access/JetFile.h"
 #include "access/RowCodec.h"
 #include "access/Verifier.h"
@@ -310,6 +311,23 @@ TEST_P(AccessWriterFormats, LongValuesOfEverySizeAndAPrimaryKeyOfSeveralLevels) 
         for (int n = 0; n < added; n += (count == 20000 ? 37 : 1)) {
             const std::string& got = lines[before.size() + static_cast<std::size_t>(n)];
             ASSERT_TRUE(got == LongValueRow(n).Exported(42 + n)) << n << ": " << got.substr(0, 200);
+        }
+    }
+    {
+        // So many pages no longer fit one inline map window: the table's map became a list of
+        // bitmap pages, and the primary key grew to several levels.
+        access::JetFile file;
+        ASSERT_TRUE(file.Open(path, error));
+        std::string problem;
+        for (const auto& entry : access::ReadCatalog(file, problem)) {
+            if (entry.Name != "LongValues") continue;
+            const auto table = access::ReadTableDefinition(file, entry.DefinitionPage, problem);
+            ASSERT_TRUE(table);
+            EXPECT_EQ(access::RowAt(file, table->OwnedPagesMap).value_or("x")[0], 1);
+            const auto walk =
+                access::WalkIndexTree(file, table->RealIndexes[0], entry.DefinitionPage);
+            EXPECT_GE(walk.Levels.size(), 2u);
+            EXPECT_EQ(walk.Entries.size(), 41u + static_cast<std::size_t>(added));
         }
     }
     // The engine reads back what the writer wrote, through the reader process.
