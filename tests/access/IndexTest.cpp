@@ -128,16 +128,7 @@ const JetRealIndex& IndexNamed(const JetTable& table, const std::string& name) {
     return none;
 }
 
-std::string Hex(std::string_view bytes) {
-    std::string out;
-    char digits[3];
-    for (char c : bytes) {
-        std::snprintf(digits, sizeof digits, "%02x",
-                      static_cast<unsigned>(static_cast<uint8_t>(c)));
-        out += digits;
-    }
-    return out;
-}
+using test::Hex;
 
 // The key of a row whose only non-Null value is `value` in column `column`.
 std::string KeyFor(const JetTable& table, const JetRealIndex& index, std::size_t column,
