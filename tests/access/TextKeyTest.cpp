@@ -7,6 +7,13 @@
 #include <sstream>
 
 #include "TestSupport.h"
+#include "access/IndexCheck.h"
+#include "access/IndexKey.h"
+#include "access/IndexTree.h"
+#include "access/JetFile.h"
+#include "access/RowCodec.h"
+#include "access/TableRows.h"
+#include "access/Verifier.h"
 #include "common/Encoding.h"
 
 namespace vantrel::access {
@@ -221,6 +228,199 @@ TEST(TextKey, RefusesCharactersWithoutWeightAndUnverifiedMarks) {
     EXPECT_FALSE(TextSortOrderSupported(1041, 0));
     EXPECT_FALSE(TextSortOrderSupported(1053, 1));
     EXPECT_FALSE(TextSortOrderSupported(1033, 2));
+}
+
+TEST(TextKey, IndexKeysOfTextAndMemoColumnsReportWhatCannotBeKeyed) {
+    JetTable table;
+    const auto addColumn = [&](uint8_t type, uint16_t number, const char* name) {
+        JetColumn column;
+        column.Type = type;
+        column.Number = number;
+        column.Name = name;
+        column.SortOrder = 1033;
+        column.SortVersion = 1;
+        table.Columns.push_back(column);
+    };
+    addColumn(JetType::Long, 0, "番号");
+    addColumn(JetType::Text, 1, "商品名");
+    addColumn(JetType::Memo, 2, "備考");
+    JetRealIndex compound;
+    compound.Columns = {{0, true}, {1, false}};
+    JetRealIndex memo;
+    memo.Columns = {{2, true}};
+    EXPECT_TRUE(IndexSupportsKeys(table, compound, 5));
+    EXPECT_TRUE(IndexSupportsKeys(table, memo, 5));
+
+    const std::string one("\x01\x00\x00\x00", 4);
+    const std::string compressed = EncodeJetText("abc", true), ucs2 = EncodeJetText("abc", false);
+    ASSERT_NE(compressed, ucs2);
+    std::vector<std::optional<std::string_view>> values = {one, compressed, std::nullopt};
+    const std::string abcDesc = Hex(TextColumnKey("abc", 1, false, false).Bytes);
+    KeyProblem problem;
+    EXPECT_EQ(Hex(IndexKey(table, compound, values, {}, &problem).value_or("")),
+              "7F80000001" + abcDesc);
+    EXPECT_TRUE(problem.Column.empty());
+    values[1] = ucs2;
+    EXPECT_EQ(Hex(IndexKey(table, compound, values).value_or("")), "7F80000001" + abcDesc);
+    values[1] = std::nullopt;
+    EXPECT_EQ(Hex(IndexKey(table, compound, values).value_or("")), "7F80000001FF");
+
+    // A memo's key comes from its text, the first 255 characters of it.
+    const std::string memoText = EncodeJetText(std::string(300, 'm'), true);
+    values[2] = memoText;
+    EXPECT_EQ(IndexKey(table, memo, values).value_or(""),
+              TextColumnKey(std::string(255, 'm'), 1, true, false).Bytes);
+
+    const std::string coffee = EncodeJetText("コーヒー", true);
+    values[1] = coffee;
+    EXPECT_FALSE(IndexKey(table, compound, values, {}, &problem));
+    EXPECT_EQ(problem.Column, "商品名");
+    EXPECT_EQ(problem.Character, U'ー');
+    EXPECT_TRUE(problem.Unverified);
+    EXPECT_FALSE(IndexKey(table, compound, values)) << "the short form refuses too";
+    KeyProblem none;
+    EXPECT_EQ(Hex(IndexKey(table, compound, values, {true}, &none).value_or("")),
+              "7F80000001" + Hex(TextColumnKey("コオヒイ", 1, false, false).Bytes));
+    EXPECT_TRUE(none.Column.empty());
+    const std::string hangul = EncodeJetText("김치", false);
+    values[2] = hangul;
+    problem = {};
+    EXPECT_FALSE(IndexKey(table, memo, values, {true}, &problem));
+    EXPECT_EQ(problem.Column, "備考");
+    EXPECT_EQ(problem.Character, U'김');
+    EXPECT_FALSE(problem.Unverified);
+
+    // Sort orders without weights here stay unkeyed.
+    table.Columns[1].SortOrder = 1041;
+    EXPECT_FALSE(IndexSupportsKeys(table, compound, 5));
+    table.Columns[1].SortOrder = 1033;
+    table.Columns[1].SortVersion = 2;
+    EXPECT_FALSE(IndexSupportsKeys(table, compound, 5));
+}
+
+bool HasTextColumn(const JetTable& table, const JetRealIndex& index) {
+    for (const auto& key : index.Columns) {
+        const JetColumn* column = table.ColumnByNumber(key.ColumnNumber);
+        if (column && (column->Type == JetType::Text || column->Type == JetType::Memo)) return true;
+    }
+    return false;
+}
+
+struct Recomputed {
+    std::size_t Indexes = 0, Entries = 0, Unkeyed = 0;
+};
+
+// Compares the leaf entries of every text index of the file with the keys of its rows.
+Recomputed RecomputeTextIndexes(const std::string& path) {
+    Recomputed counts;
+    JetFile file;
+    ErrorState error;
+    EXPECT_TRUE(file.Open(path, error)) << path << ": " << error.Description;
+    std::string problem;
+    for (const auto& entry : ReadCatalog(file, problem)) {
+        if (entry.Name.rfind("MSys", 0) == 0) continue;
+        const auto table = ReadTableDefinition(file, entry.DefinitionPage, problem);
+        if (!table) continue;
+        for (const auto& index : table->RealIndexes) {
+            if (!HasTextColumn(*table, index)) continue;
+            EXPECT_TRUE(IndexSupportsKeys(*table, index, file.Version())) << path << entry.Name;
+            if (!IndexSupportsKeys(*table, index, file.Version())) continue;
+            ++counts.Indexes;
+            std::vector<std::string> problems;
+            std::vector<IndexEntry> unkeyed;
+            auto expected = ExpectedIndexEntries(file, *table, index, problems, &unkeyed);
+            EXPECT_TRUE(problems.empty()) << path << " " << entry.Name << ": " << problems.front();
+            auto actual = WalkIndexTree(file, index, table->DefinitionPage).Entries;
+            std::erase_if(actual, [&](const IndexEntry& e) {
+                return std::any_of(unkeyed.begin(), unkeyed.end(), [&](const IndexEntry& u) {
+                    return u.DataPage == e.DataPage && u.DataRow == e.DataRow;
+                });
+            });
+            counts.Unkeyed += unkeyed.size();
+            std::sort(actual.begin(), actual.end());
+            EXPECT_EQ(actual.size(), expected.size()) << path << " " << entry.Name;
+            for (std::size_t i = 0; i < std::min(actual.size(), expected.size()); ++i) {
+                if (actual[i] == expected[i]) {
+                    ++counts.Entries;
+                    continue;
+                }
+                ADD_FAILURE() << path << " " << entry.Name << " entry " << i << ": file "
+                              << Hex(actual[i].Key) << " computed " << Hex(expected[i].Key);
+                break;
+            }
+        }
+    }
+    return counts;
+}
+
+TEST(TextKey, RecomputedEntriesEqualTheFixturesAndWhatAccessWrote) {
+    for (const char* name : {"jet4_v2000.mdb", "jet4_v2003.mdb", "ace12_v2007.accdb",
+                             "ace14_v2010.accdb", "ace16_v2016.accdb"}) {
+        const Recomputed counts =
+            RecomputeTextIndexes(test::Fixture(std::string("access/") + name));
+        // AllTypes and its empty copy: Code, TextCol (twice descending), MemoCol, PlainText and
+        // Long+Text; 商品マスタ and its copy three each, 受注明細 one, BigTable two.
+        // The ACE14+ files add an attachment table keyed on file names.
+        EXPECT_EQ(counts.Indexes, std::string_view(name).starts_with("ace1") &&
+                                          !std::string_view(name).starts_with("ace12")
+                                      ? 22u
+                                      : 21u)
+            << name;
+        EXPECT_GT(counts.Entries, 10000u) << name;
+        // Values with ー and ｰ, which the fixture writer keys as the letter A: not compared.
+        EXPECT_EQ(counts.Unkeyed, 614u) << name;
+    }
+    Recomputed made;
+    for (const std::string& path : test::AccessMadeFiles()) {
+        const Recomputed counts = RecomputeTextIndexes(path);
+        made.Indexes += counts.Indexes;
+        made.Entries += counts.Entries;
+        made.Unkeyed += counts.Unkeyed;
+    }
+    EXPECT_GE(made.Entries, 467u);
+    EXPECT_EQ(made.Unkeyed, 1u) << "the Greek polytonic value";
+}
+
+TEST(TextKey, VerifierFindsATextEntryThatNoLongerMatchesItsRow) {
+    const std::string original = test::ReadBytes(test::Fixture("access/ace14_v2010.accdb"));
+    JetFile file;
+    ErrorState error;
+    ASSERT_TRUE(file.Open(test::Fixture("access/ace14_v2010.accdb"), error));
+    std::string problem;
+    JetTable table;
+    for (const auto& e : ReadCatalog(file, problem)) {
+        if (e.Name == "BigTable") table = *ReadTableDefinition(file, e.DefinitionPage, problem);
+    }
+    // Change a kanji of a Name in place into the next one: same length, other key.
+    std::vector<std::string> problems;
+    std::size_t at = 0;
+    for (const auto& row : LiveRows(file, table, problems)) {
+        const auto values = SplitRow(table, row.Bytes);
+        if (!values[1]) continue;
+        const auto offset = static_cast<std::size_t>(values[1]->data() - file.Page(0).data());
+        const std::u16string units = JetTextUnits(*values[1]);
+        ASSERT_EQ(units.size() * 2, values[1]->size()) << "stored uncompressed";
+        for (std::size_t i = 0; i < units.size() && !at; ++i) {
+            if (units[i] >= 0x4E00 && units[i] < 0x9F00 && (units[i] & 0xFF) < 0xFF)
+                at = offset + 2 * i;
+        }
+        if (at) break;
+    }
+    ASSERT_NE(at, 0u);
+    std::string damaged = original;
+    damaged[at] = static_cast<char>(damaged[at] + 1);
+    test::TempDir dir;
+    test::WriteBytes(dir.File("d.accdb"), damaged);
+    // Both indexes on Name, and nothing else.
+    std::vector<std::string> lines = VerifyDatabase(dir.File("d.accdb"));
+    std::sort(lines.begin(), lines.end());
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_NE(lines[0].find("BigTable の索引 IX_Name: 索引の項目が行と一致しません"),
+              std::string::npos)
+        << lines[0];
+    EXPECT_NE(lines[1].find("BigTable の索引 IX_Num_Name: 索引の項目が行と一致しません"),
+              std::string::npos)
+        << lines[1];
 }
 
 }  // namespace
