@@ -56,7 +56,8 @@ void CheckKeys(const PageSource& source, const JetTable& table, const JetRealInd
     std::vector<IndexEntry> unkeyed;
     const std::vector<IndexEntry> expected =
         ExpectedIndexEntries(source, table, index, problems, &unkeyed);
-    // Rows whose key is unknown here (a mark whose bytes nobody has checked) are not compared.
+    // Rows whose key is unknown here (an unverified mark, a character without weight) are not
+    // compared.
     std::set<std::pair<uint32_t, uint8_t>> skipped;
     for (const auto& entry : unkeyed)
         skipped.insert({entry.DataPage, entry.DataRow});
