@@ -9,10 +9,12 @@
 namespace vantrel::access {
 
 // The entries the table's live rows call for in `index` (one IndexSupportsKeys accepts), in
-// order. Rows that cannot be read go to `problems`.
+// order. Rows that cannot be read go to `problems`; rows whose text cannot be keyed (a character
+// without weight, an unverified mark) go to `unkeyed` (key empty).
 std::vector<IndexEntry> ExpectedIndexEntries(const PageSource& source, const JetTable& table,
                                              const JetRealIndex& index,
-                                             std::vector<std::string>& problems);
+                                             std::vector<std::string>& problems,
+                                             std::vector<IndexEntry>* unkeyed = nullptr);
 
 // The tree part of CheckIndexTree alone, for an index whose entries need not match rows.
 std::vector<std::string> CheckIndexStructure(const PageSource& source, const JetTable& table,

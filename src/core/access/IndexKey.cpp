@@ -1,6 +1,7 @@
 #include "access/IndexKey.h"
 
 #include "access/Bytes.h"
+#include "access/TextKey.h"
 
 namespace vantrel::access {
 
@@ -122,13 +123,22 @@ std::string ValueKey(const JetColumn& column, std::string_view value) {
     }
 }
 
+bool IsText(const JetColumn& column) {
+    return column.Type == JetType::Text || column.Type == JetType::Memo;
+}
+
 }  // namespace
 
 bool IndexSupportsKeys(const JetTable& table, const JetRealIndex& index, int version) {
     if (index.Columns.empty()) return false;
     for (const auto& indexColumn : index.Columns) {
         const JetColumn* column = table.ColumnByNumber(indexColumn.ColumnNumber);
-        if (!column || !KeyableType(column->Type)) return false;
+        if (!column) return false;
+        if (IsText(*column)) {
+            if (!TextSortOrderSupported(column->SortOrder, column->SortVersion)) return false;
+            continue;
+        }
+        if (!KeyableType(column->Type)) return false;
         if (column->Type == JetType::Decimal && !indexColumn.Ascending && version == kJet4)
             return false;
     }
@@ -155,8 +165,34 @@ std::vector<std::optional<std::string_view>> KeyValuesOfRow(const JetTable& tabl
     return values;
 }
 
+std::optional<std::vector<std::optional<std::string_view>>> KeyValuesOfRow(
+    const PageSource& file, const JetTable& table, const JetRealIndex& index, std::string_view row,
+    std::vector<std::string>& memoData) {
+    auto values = KeyValuesOfRow(table, row);
+    // One slot a column, never resized, so the views stay valid.
+    memoData.assign(table.Columns.size(), {});
+    for (std::size_t c = 0; c < table.Columns.size(); ++c) {
+        if (table.Columns[c].Type != JetType::Memo || !values[c]) continue;
+        bool keyed = false;
+        for (const auto& indexColumn : index.Columns)
+            keyed |= indexColumn.ColumnNumber == table.Columns[c].Number;
+        if (!keyed) continue;
+        auto data = ReadLongValue(file, *values[c]);
+        if (!data) return std::nullopt;
+        memoData[c] = std::move(*data);
+        values[c] = memoData[c];
+    }
+    return values;
+}
+
 std::optional<std::string> IndexKey(const JetTable& table, const JetRealIndex& index,
                                     const std::vector<std::optional<std::string_view>>& values) {
+    return IndexKey(table, index, values, KeyOptions{}, nullptr);
+}
+
+std::optional<std::string> IndexKey(const JetTable& table, const JetRealIndex& index,
+                                    const std::vector<std::optional<std::string_view>>& values,
+                                    const KeyOptions& options, KeyProblem* problem) {
     std::string key;
     bool anyValue = false;
     for (const auto& indexColumn : index.Columns) {
@@ -173,6 +209,21 @@ std::optional<std::string> IndexKey(const JetTable& table, const JetRealIndex& i
             continue;
         }
         anyValue = true;
+        if (IsText(*column)) {
+            const TextKeyResult text =
+                TextColumnKey(std::u16string_view(JetTextUnits(*value)), column->SortVersion,
+                              !descending, options.AllowUnverifiedMarks);
+            if (text.Status != TextKeyResult::Status::Ok) {
+                if (problem) {
+                    problem->Column = column->Name;
+                    problem->Character = text.Character;
+                    problem->Unverified = text.Status == TextKeyResult::Status::UnverifiedMark;
+                }
+                return std::nullopt;
+            }
+            key += text.Bytes;
+            continue;
+        }
         const std::size_t start = key.size();
         key.push_back(kAscendingFlag);
         if (column->Type == JetType::Boolean) {

@@ -10,8 +10,8 @@
 namespace vantrel::access {
 
 // Whether the key bytes of `index` can be built here: every column of a numeric, date, Yes/No,
-// GUID or binary type. Text and Memo keys need the collation tables; a descending Decimal key
-// of a Jet4 file follows an ordering no file at hand shows.
+// GUID or binary type, or Text or Memo with a sort order TextSortOrderSupported accepts. A
+// descending Decimal key of a Jet4 file follows an ordering no file at hand shows.
 bool IndexSupportsKeys(const JetTable& table, const JetRealIndex& index, int version);
 
 // The column values of a stored row in the form IndexKey takes: SplitRow's values, with each
@@ -19,10 +19,38 @@ bool IndexSupportsKeys(const JetTable& table, const JetRealIndex& index, int ver
 std::vector<std::optional<std::string_view>> KeyValuesOfRow(const JetTable& table,
                                                             std::string_view row);
 
+// KeyValuesOfRow with the data of the Memo columns of `index` read from `file`: views into `row`
+// and `memoData` (which must outlive them). None when a Memo's data cannot be read.
+std::optional<std::vector<std::optional<std::string_view>>> KeyValuesOfRow(
+    const PageSource& file, const JetTable& table, const JetRealIndex& index, std::string_view row,
+    std::vector<std::string>& memoData);
+
+struct KeyOptions {
+    // Key ー ゝ ゞ ヽ ヾ 々 and the like the way Windows sorts them (see TextColumnKey); what
+    // Access writes for them is not known.
+    bool AllowUnverifiedMarks = false;
+};
+
+// Why a row's value cannot be keyed.
+struct KeyProblem {
+    std::string Column;
+    char32_t Character = 0;   // the character with no weight, or the mark
+    bool Unverified = false;  // a long-vowel or iteration mark rather than an unknown character
+};
+
 // The key bytes Access stores for a row in `index` (before the row pointer). `values` are in the
-// order of table.Columns, as KeyValuesOfRow gives them; no value means Null. No key when the
-// index ignores Nulls and every key column is Null: such a row takes no entry.
-// Only for indexes IndexSupportsKeys accepts.
+// order of table.Columns, as KeyValuesOfRow gives them; no value means Null. A Text column's
+// value is its stored bytes; a Memo column's value is its data as stored in the long value (UCS-2
+// or compressed text, as ReadLongValue or EncodeLongValueData give it), never its 12-byte field:
+// the key needs the memo's first 255 characters, and the caller already has them or reads them
+// with the file. No key when the index ignores Nulls and every key column is Null: such a row
+// takes no entry. No key either, with `problem` filled in (Column not empty), when a text value
+// cannot be keyed. Only for indexes IndexSupportsKeys accepts.
+std::optional<std::string> IndexKey(const JetTable& table, const JetRealIndex& index,
+                                    const std::vector<std::optional<std::string_view>>& values,
+                                    const KeyOptions& options, KeyProblem* problem);
+
+// The same with the default options; a value that cannot be keyed gives no key.
 std::optional<std::string> IndexKey(const JetTable& table, const JetRealIndex& index,
                                     const std::vector<std::optional<std::string_view>>& values);
 

@@ -48,8 +48,12 @@ std::string_view JetFile::Page(uint32_t n) const {
 }
 
 // Jet4 text: UCS-2, or "FF FE" and one byte a character with zero bytes switching modes.
-std::string DecodeJetText(std::string_view bytes) {
-    std::string utf16;
+std::u16string JetTextUnits(std::string_view bytes) {
+    std::u16string units;
+    const auto unitAt = [&](std::size_t i) {
+        return static_cast<char16_t>(static_cast<uint8_t>(bytes[i]) |
+                                     static_cast<uint8_t>(bytes[i + 1]) << 8);
+    };
     if (bytes.size() >= 2 && static_cast<uint8_t>(bytes[0]) == 0xFF &&
         static_cast<uint8_t>(bytes[1]) == 0xFE) {
         bool compressed = true;
@@ -58,17 +62,27 @@ std::string DecodeJetText(std::string_view bytes) {
                 compressed = !compressed;
                 ++i;
             } else if (compressed) {
-                utf16.push_back(bytes[i++]);
-                utf16.push_back('\0');
+                units.push_back(static_cast<uint8_t>(bytes[i++]));
             } else if (i + 1 < bytes.size()) {
-                utf16.append(bytes.substr(i, 2));
+                units.push_back(unitAt(i));
                 i += 2;
             } else {
                 break;
             }
         }
     } else {
-        utf16.assign(bytes.substr(0, bytes.size() & ~std::size_t{1}));
+        for (std::size_t i = 0; i + 1 < bytes.size(); i += 2)
+            units.push_back(unitAt(i));
+    }
+    return units;
+}
+
+std::string DecodeJetText(std::string_view bytes) {
+    const std::u16string units = JetTextUnits(bytes);
+    std::string utf16;
+    for (const char16_t unit : units) {
+        utf16.push_back(static_cast<char>(unit & 0xFF));
+        utf16.push_back(static_cast<char>(unit >> 8));
     }
     std::string out;
     TextDecoder(TextEncoding::Utf16LE).Decode(utf16, out, true);

@@ -162,6 +162,8 @@ std::vector<std::optional<std::string_view>> SplitRow(const JetTable& table, std
 
 // Jet4 text (UCS-2, or compressed with an FF FE mark) as UTF-8.
 std::string DecodeJetText(std::string_view bytes);
+// The same text as its UTF-16 code units, exactly as stored (lone surrogates kept).
+std::u16string JetTextUnits(std::string_view bytes);
 
 // The bytes of a long value (Memo, OLE) from its 12-byte field and what follows it in the row;
 // no value when the rows it points at are missing or too short.
