@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <ctime>
 #include <random>
 
@@ -9,7 +10,9 @@
 #include "access/DataPage.h"
 #include "access/IndexKey.h"
 #include "access/IndexTree.h"
+#include "access/TextKey.h"
 #include "access/UsageMap.h"
+#include "common/Encoding.h"
 #include "common/TextCase.h"
 #include "sources/engine/JetErrors.h"
 #include "sources/engine/TextConversion.h"
@@ -51,9 +54,11 @@ std::string Refusal(const JetTable& table, const std::string& name, int version)
         for (const auto& key : real.Columns) {
             const JetColumn* col = table.ColumnByNumber(key.ColumnNumber);
             if (!col) return quoted + " の索引 '" + index.Name + "' の列が見つかりません。";
-            if (IsText(*col))
-                return quoted + " にはテキスト型のフィールド '" + col->Name + "' の索引 '" +
-                       index.Name + "' があります。テキスト型の索引キーはまだ書き込めません。";
+            if (IsText(*col) && !TextSortOrderSupported(col->SortOrder, col->SortVersion))
+                return quoted + " のフィールド '" + col->Name + "' の索引 '" + index.Name +
+                       "' の並べ替え順 (" + std::to_string(col->SortOrder) + ", 版 " +
+                       std::to_string(col->SortVersion) +
+                       ") は「一般」以外のため、索引キーを作れません。";
         }
         if (!IndexSupportsKeys(table, real, version))
             return quoted + " の索引 '" + index.Name +
@@ -367,15 +372,74 @@ bool TableWriter::SetUpRelationships(const std::vector<JetCatalogEntry>& catalog
     return true;
 }
 
-TableWriter::Keys TableWriter::KeysOf(const StoredRow& row) const {
+TableWriter::RowKeys TableWriter::KeysOf(const StoredRow& row, const std::vector<bool>* memoIsData,
+                                         bool allowUnverified, KeyProblem* problem) const {
     std::vector<std::optional<std::string_view>> values(row.size());
+    std::vector<std::string> memoData(row.size());  // sized up front: views point into it
     for (std::size_t c = 0; c < row.size(); ++c) {
-        if (row[c]) values[c] = *row[c];
+        if (!row[c]) continue;
+        values[c] = *row[c];
+        if (table_.Columns[c].Type == JetType::Memo && !(memoIsData && (*memoIsData)[c])) {
+            memoData[c] = ReadLongValue(file_, *row[c]).value_or("");
+            values[c] = memoData[c];
+        }
     }
-    Keys keys;
-    for (const auto& index : table_.RealIndexes)
-        keys.push_back(IndexKey(table_, index, values));
+    RowKeys keys;
+    const KeyOptions options{allowUnverified};
+    for (const auto& index : table_.RealIndexes) {
+        KeyProblem found;
+        keys.Values.push_back(IndexKey(table_, index, values, options, &found));
+        keys.Uncertain.push_back(!found.Column.empty());
+        if (problem && problem->Column.empty() && !found.Column.empty()) *problem = found;
+    }
     return keys;
+}
+
+// Keys of a row about to be written; a value that cannot be keyed refuses the row, naming the
+// field and the character.
+bool TableWriter::NewRowKeys(const StoredRow& row, const std::vector<bool>* memoIsData, Keys& keys,
+                             bool& unverified, ErrorState& error) const {
+    KeyProblem problem;
+    RowKeys found = KeysOf(row, memoIsData, false, &problem);
+    unverified = false;
+    if (!problem.Column.empty() && problem.Unverified && allowUnverifiedKeys_) {
+        problem = KeyProblem{};
+        found = KeysOf(row, memoIsData, true, &problem);
+        unverified = true;
+    }
+    if (!problem.Column.empty()) {
+        std::string character;
+        AppendUtf8(character, static_cast<uint32_t>(problem.Character));
+        char code[16];
+        std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(problem.Character));
+        const std::string where =
+            "テーブル '" + name_ + "' のフィールド '" + problem.Column + "' の値に、";
+        if (problem.Unverified) {
+            error.Set(JetError::OperationNotSupported,
+                      where + "Access の索引キーが確認されていない文字 '" + character + "' (" +
+                          code +
+                          ") があるため、このレコードは書き込めません。書き込むには、ファイル メ"
+                          "ニューの「未確認の索引キーを許可する」(vantrel-run では "
+                          "--allow-unverified-keys) を選び、後で Access の「データベースの最適化/"
+                          "修復」を実行してください。");
+        } else {
+            error.Set(JetError::OperationNotSupported,
+                      where + "索引キーを作れない文字 '" + character + "' (" + code +
+                          ") があるため、このレコードは書き込めません。");
+        }
+        return false;
+    }
+    keys = std::move(found.Values);
+    return true;
+}
+
+// The key of the entry that points at `pointer`, found by walking the index.
+std::optional<std::string> TableWriter::KeyOfEntryAt(std::size_t index, uint32_t pointer) const {
+    const auto walk = WalkIndexTree(file_, table_.RealIndexes[index], table_.DefinitionPage);
+    for (const auto& entry : walk.Entries) {
+        if (entry.DataPage == pointer >> 8 && entry.DataRow == (pointer & 0xFF)) return entry.Key;
+    }
+    return std::nullopt;
 }
 
 bool TableWriter::AllKeyColumnsNull(const JetRealIndex& index, const StoredRow& row) const {
@@ -389,8 +453,9 @@ bool TableWriter::AllKeyColumnsNull(const JetRealIndex& index, const StoredRow& 
 
 // The key the related table's index holds for this row's key columns; none when they are all
 // Null (a foreign key left empty refers to nothing).
-std::optional<std::string> TableWriter::RelatedKey(const Relationship& r,
-                                                   const StoredRow& row) const {
+std::optional<std::string> TableWriter::RelatedKey(const Relationship& r, const StoredRow& row,
+                                                   bool& unknown) const {
+    unknown = false;
     const JetRealIndex& own = table_.RealIndexes[r.OwnIndex];
     const JetRealIndex& other = r.Other.RealIndexes[r.OtherIndex];
     if (AllKeyColumnsNull(own, row)) return std::nullopt;
@@ -404,11 +469,15 @@ std::optional<std::string> TableWriter::RelatedKey(const Relationship& r,
             if (r.Other.Columns[c].Number == other.Columns[k].ColumnNumber) values[c] = value;
         }
     }
-    return IndexKey(r.Other, other, values);
+    // Lookups take the Windows-style rule for unverified marks: the best guess there is.
+    KeyProblem problem;
+    auto key = IndexKey(r.Other, other, values, KeyOptions{true}, &problem);
+    unknown = !problem.Column.empty();
+    return key;
 }
 
-bool TableWriter::CheckKeys(const StoredRow& row, const Keys& keys, const Keys* old,
-                            ErrorState& error) const {
+bool TableWriter::CheckKeys(const StoredRow& row, const Keys& keys, const RowKeys* old,
+                            uint32_t pointer, ErrorState& error) const {
     for (const auto& index : table_.Indexes) {
         const JetRealIndex& real = table_.RealIndexes[index.RealIndex];
         if (index.Type == 0x01 || (real.Flags & 0x08)) {
@@ -426,10 +495,11 @@ bool TableWriter::CheckKeys(const StoredRow& row, const Keys& keys, const Keys* 
     for (std::size_t r = 0; r < table_.RealIndexes.size(); ++r) {
         const JetRealIndex& real = table_.RealIndexes[r];
         const auto& key = keys[r];
-        if (!real.IsUnique() || !key || (old && (*old)[r] == key)) continue;
+        if (!real.IsUnique() || !key || (old && !old->Uncertain[r] && old->Values[r] == key))
+            continue;
         // A unique index holds any number of rows whose key columns are all Null.
         if (AllKeyColumnsNull(real, row)) continue;
-        if (IndexContainsKey(file_, real, *key)) {
+        if (IndexContainsKey(file_, real, *key) && !(old && KeyOfEntryAt(r, pointer) == key)) {
             std::string names;
             for (const auto& index : table_.Indexes) {
                 if (index.RealIndex == r) names += (names.empty() ? "" : ", ") + index.Name;
@@ -439,10 +509,13 @@ bool TableWriter::CheckKeys(const StoredRow& row, const Keys& keys, const Keys* 
         }
     }
     for (const auto& rel : relationships_) {
-        if (!rel.ChildSide || (old && (*old)[rel.OwnIndex] == keys[rel.OwnIndex])) continue;
-        const auto parentKey = RelatedKey(rel, row);
-        if (parentKey &&
-            !IndexContainsKey(file_, rel.Other.RealIndexes[rel.OtherIndex], *parentKey)) {
+        if (!rel.ChildSide || (old && !old->Uncertain[rel.OwnIndex] &&
+                               old->Values[rel.OwnIndex] == keys[rel.OwnIndex]))
+            continue;
+        bool unknown = false;
+        const auto parentKey = RelatedKey(rel, row, unknown);
+        if (unknown || (parentKey && !IndexContainsKey(file_, rel.Other.RealIndexes[rel.OtherIndex],
+                                                       *parentKey))) {
             SetJetError(error, JetError::NeedsRelatedRecord, rel.OtherName);
             return false;
         }
@@ -454,11 +527,16 @@ bool TableWriter::CheckKeys(const StoredRow& row, const Keys& keys, const Keys* 
 bool TableWriter::CheckChildrenGone(const StoredRow& row, const Keys* newKeys,
                                     ErrorState& error) const {
     if (relationships_.empty()) return true;
-    const Keys keys = KeysOf(row);
+    const RowKeys keys = KeysOf(row, nullptr, false, nullptr);
     for (const auto& rel : relationships_) {
-        if (rel.ChildSide || (newKeys && (*newKeys)[rel.OwnIndex] == keys[rel.OwnIndex])) continue;
-        const auto childKey = RelatedKey(rel, row);
-        if (childKey && IndexContainsKey(file_, rel.Other.RealIndexes[rel.OtherIndex], *childKey)) {
+        if (rel.ChildSide || (newKeys && !keys.Uncertain[rel.OwnIndex] &&
+                              (*newKeys)[rel.OwnIndex] == keys.Values[rel.OwnIndex]))
+            continue;
+        // A key that cannot be built may have children: refuse rather than orphan them.
+        bool unknown = false;
+        const auto childKey = RelatedKey(rel, row, unknown);
+        if (unknown || (childKey && IndexContainsKey(file_, rel.Other.RealIndexes[rel.OtherIndex],
+                                                     *childKey))) {
             SetJetError(error, JetError::HasRelatedRecords, rel.OtherName);
             return false;
         }
@@ -466,14 +544,17 @@ bool TableWriter::CheckChildrenGone(const StoredRow& row, const Keys* newKeys,
     return true;
 }
 
-bool TableWriter::UpdateIndexEntries(const Keys* old, const Keys* now, uint32_t pointer,
+bool TableWriter::UpdateIndexEntries(const RowKeys* old, const Keys* now, uint32_t pointer,
                                      ErrorState& error) {
     const uint32_t page = pointer >> 8;
     const auto row = static_cast<uint8_t>(pointer & 0xFF);
     for (std::size_t r = 0; r < table_.RealIndexes.size(); ++r) {
         const std::optional<std::string> none;
-        const auto& before = old ? (*old)[r] : none;
+        std::optional<std::string> before = old ? old->Values[r] : none;
         const auto& after = now ? (*now)[r] : none;
+        const bool uncertain = old && old->Uncertain[r];
+        if (!uncertain && before == after) continue;
+        if (uncertain) before = KeyOfEntryAt(r, pointer);
         if (before == after) continue;
         const JetRealIndex& index = table_.RealIndexes[r];
         if ((before && !RemoveIndexEntry(file_, table_, index, *before, page, row, error)) ||
@@ -505,8 +586,12 @@ bool TableWriter::Insert(const Changes& values, ErrorState& error) {
         if (col.Type == JetType::Boolean && !row[c]) row[c] = std::string(1, '\0');
     }
     if (!CheckRow(row, error)) return false;
-    const Keys keys = KeysOf(row);
-    if (!CheckKeys(row, keys, nullptr, error)) return false;
+    Keys keys;
+    bool unverified = false;
+    const std::vector<bool> allData(row.size(), true);
+    if (!NewRowKeys(row, &allData, keys, unverified, error) ||
+        !CheckKeys(row, keys, nullptr, 0, error))
+        return false;
     // Long values stay inline only while the row stays small; the rest go to their pages.
     StoredRow packed = row;
     std::size_t inlineBytes = 0;
@@ -526,6 +611,7 @@ bool TableWriter::Insert(const Changes& values, ErrorState& error) {
     }
     const uint32_t pointer = PlaceRow(bytes, rows_, error);
     if (pointer == 0 || !UpdateIndexEntries(nullptr, &keys, pointer, error)) return false;
+    if (unverified) wroteUnverifiedKeys_ = true;
     ++table_.RowCount;
     table_.AutoNumber = autoNumber;
     PutDefinition32(file_, table_, kRowCountAt, table_.RowCount);
@@ -552,10 +638,14 @@ bool TableWriter::Update(uint32_t pointer, const Changes& values, ErrorState& er
         changedLong[c] = IsLongValue(col) && row[c].has_value();
     }
     if (!CheckRow(row, error)) return false;
-    const Keys oldKeys = KeysOf(Read(pointer));
-    const Keys keys = KeysOf(row);
-    if (!CheckKeys(row, keys, &oldKeys, error) || !CheckChildrenGone(Read(pointer), &keys, error))
+    const StoredRow before = Read(pointer);
+    const RowKeys oldKeys = KeysOf(before, nullptr, false, nullptr);
+    Keys keys;
+    bool unverified = false;
+    if (!NewRowKeys(row, &changedLong, keys, unverified, error) ||
+        !CheckKeys(row, keys, &oldKeys, pointer, error) || !CheckChildrenGone(before, &keys, error))
         return false;
+    if (unverified) wroteUnverifiedKeys_ = true;
     for (std::size_t c = 0; c < row.size(); ++c) {
         if (!changedLong[c]) continue;
         auto field = StoreLongValue(c, *row[c], error);
@@ -599,7 +689,7 @@ bool TableWriter::Delete(uint32_t pointer, ErrorState& error) {
     }
     const StoredRow row = Read(pointer);
     if (!CheckChildrenGone(row, nullptr, error)) return false;
-    const Keys keys = KeysOf(row);
+    const RowKeys keys = KeysOf(row, nullptr, false, nullptr);
     if (!UpdateIndexEntries(&keys, nullptr, pointer, error)) return false;
     DataPage::SetSlotFlags(file_.MutablePage(page), slot, DataPage::kDeleted | DataPage::kPointer);
     if ((original->Flags & DataPage::kPointer) && original->Bytes.size() >= 4) {

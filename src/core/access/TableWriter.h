@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "access/IndexKey.h"
 #include "access/JetFile.h"
 #include "access/Properties.h"
 #include "access/RowCodec.h"
@@ -67,17 +68,30 @@ class TableWriter {
         std::size_t OtherIndex = 0;
     };
     using Keys = std::vector<std::optional<std::string>>;  // per physical index
+    // The keys of a stored row; an uncertain one could not be built by the verified rules, so
+    // its entry is found by the row's place instead.
+    struct RowKeys {
+        Keys Values;
+        std::vector<bool> Uncertain;
+    };
 
     TableWriter(JetFile& file, std::string name, JetTable table);
 
     bool SetUpRelationships(const std::vector<JetCatalogEntry>& catalog, ErrorState& error);
-    Keys KeysOf(const StoredRow& row) const;
+    // `memoIsData` marks the Memo columns holding their data rather than their stored field.
+    RowKeys KeysOf(const StoredRow& row, const std::vector<bool>* memoIsData, bool allowUnverified,
+                   KeyProblem* problem) const;
+    bool NewRowKeys(const StoredRow& row, const std::vector<bool>* memoIsData, Keys& keys,
+                    bool& unverified, ErrorState& error) const;
+    std::optional<std::string> KeyOfEntryAt(std::size_t index, uint32_t pointer) const;
     bool AllKeyColumnsNull(const JetRealIndex& index, const StoredRow& row) const;
-    bool CheckKeys(const StoredRow& row, const Keys& keys, const Keys* old,
+    bool CheckKeys(const StoredRow& row, const Keys& keys, const RowKeys* old, uint32_t pointer,
                    ErrorState& error) const;
-    std::optional<std::string> RelatedKey(const Relationship& r, const StoredRow& row) const;
+    std::optional<std::string> RelatedKey(const Relationship& r, const StoredRow& row,
+                                          bool& unknown) const;
     bool CheckChildrenGone(const StoredRow& row, const Keys* newKeys, ErrorState& error) const;
-    bool UpdateIndexEntries(const Keys* old, const Keys* now, uint32_t pointer, ErrorState& error);
+    bool UpdateIndexEntries(const RowKeys* old, const Keys* now, uint32_t pointer,
+                            ErrorState& error);
 
     bool Encode(std::size_t column, const Value& value, std::optional<std::string>& stored,
                 ErrorState& error);
