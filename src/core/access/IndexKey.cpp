@@ -155,11 +155,9 @@ std::vector<std::optional<std::string_view>> KeyValuesOfRow(const JetTable& tabl
         const JetColumn& column = table.Columns[c];
         if (column.Type != JetType::Boolean) continue;
         // Yes/No values live only in the null-mask bit.
-        const bool yes =
-            column.Number < stored && maskBytes <= row.size() &&
-            (static_cast<unsigned>(U8(row, row.size() - maskBytes + column.Number / 8u)) >>
-                 (column.Number % 8u) &
-             1u) != 0;
+        const unsigned mask = U8(row, row.size() - maskBytes + column.Number / 8u);
+        const bool yes = column.Number < stored && maskBytes <= row.size() &&
+                         (mask >> (column.Number % 8u) & 1u) != 0;
         values[c] = yes ? kYes : kNo;
     }
     return values;
