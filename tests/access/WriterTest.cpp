@@ -202,6 +202,44 @@ TEST(AccessWriter, RowsThatGrowMoveAndDeletedRowsDisappear) {
     }
 }
 
+// A value for row n of a field of any type, distinct per row so unique indexes take it.
+Value ValueFor(const FieldInfo& f, int n) {
+    switch (f.Type) {
+        case FieldType::Boolean:
+            return Value::Boolean(n % 2 == 0);
+        case FieldType::Byte:
+            return Value::Integer(n % 250);
+        case FieldType::Integer:
+            return Value::Integer(n - 20000);
+        case FieldType::Long:
+        case FieldType::BigInt:
+            return Value::Integer(7000000 + n);
+        case FieldType::Currency:
+            return Value::Currency(123456789 + n);
+        case FieldType::Single:
+        case FieldType::Double:
+            return Value::Double(1e6 + n * 1.25);
+        case FieldType::Date:
+            return Value::DateTime(45000.5 + n);
+        case FieldType::Guid: {
+            char text[40];
+            std::snprintf(text, sizeof text, "{%08X-1234-4321-ABCD-0123456789AB}", 0x10000000 + n);
+            return Value::Guid(text);
+        }
+        case FieldType::Decimal:
+            return Value::Decimal(std::to_string(500 + n) + ".5");
+        case FieldType::Binary:
+        case FieldType::LongBinary:
+            return Value::Bytes(std::string(static_cast<std::size_t>(n % 300), 'b'));
+        case FieldType::Memo:
+            return Value::Text("メモ" + std::string(static_cast<std::size_t>(n * 37 % 5000), 'm'));
+        default: {
+            const std::string text = "値" + std::to_string(n);
+            return Value::Text(f.Size > 0 && f.Size < 8 ? std::to_string(n % 10) : text);
+        }
+    }
+}
+
 // The values of generated row n of LongValues: every size class of memos and OLE objects around
 // the inline, one-row and compression limits, ASCII and Japanese.
 struct LongValueRow {
@@ -397,6 +435,109 @@ TEST_P(AccessWriterFormats, LongValuesOfEverySizeAndAPrimaryKeyOfSeveralLevels) 
         << lines[50].substr(0, 200);
 }
 
+// Text keys: the product master keeps its relationship with the order lines, kana and width
+// variants are duplicates in a unique index, indexed text changes, and 20,000 rows of every type
+// go into EmptyAllTypes (every index, text ones too, several levels deep).
+TEST_P(AccessWriterFormats, TextKeysOnProductsAndEveryType) {
+    const char* name = GetParam();
+    test::TempDir dir;
+    const std::string path = Copy(dir, name);
+    ErrorState error;
+    Engine engine(error);
+    auto db = OpenForChanges(engine, path);
+    ASSERT_TRUE(db);
+    auto products = db->OpenRecordset("商品マスタ");
+    ASSERT_TRUE(products) << error.Description;
+    int refused = 0, deleted = 0;
+    for (; !products->Eof(); products->MoveNext()) {
+        products->Delete();
+        if (error.Number == 3200) {
+            ++refused;
+        } else {
+            EXPECT_FALSE(error.IsSet()) << error.Description;
+            ++deleted;
+        }
+        error.Clear();
+    }
+    EXPECT_EQ(refused, 26) << "every product has order lines, so every one stays";
+    EXPECT_EQ(deleted, 0);
+    auto add = [&](const std::string& code, const std::string& title) {
+        products->AddNew();
+        products->SetValue("商品コード", Value::Text(code));
+        if (!title.empty()) products->SetValue("商品名", Value::Text(title));
+        products->Update();
+        const int32_t number = error.Number;
+        error.Clear();
+        return number;
+    };
+    EXPECT_EQ(add("新-001", "静岡の緑茶"), 0);
+    EXPECT_EQ(add("しん-1", "宇治抹茶"), 0);
+    EXPECT_EQ(add("シン-1", "重複"), 3022);
+    EXPECT_EQ(add("ｼﾝ-1", "重複"), 3022);
+    EXPECT_EQ(add("abc", "英字"), 0);
+    EXPECT_EQ(add("ＡＢＣ", "重複"), 3022);
+    EXPECT_EQ(add("がぎ", "濁音"), 0);
+    EXPECT_EQ(add("ｶﾞｷﾞ", "重複"), 3022);
+    EXPECT_EQ(add("新-002", ""), 3314) << "商品名 is required";
+    // Indexed text that changes: every product name that is left gets longer.
+    products->Close();
+    products = db->OpenRecordset("商品マスタ");
+    int marked = 0;
+    for (; !products->Eof(); products->MoveNext()) {
+        const std::string title = products->GetValue("商品名").Str();
+        products->Edit();
+        products->SetValue("商品名", Value::Text(title + "（改）"));
+        products->Update();
+        // ラーメン, ｱｲｽｸﾘｰﾑ …: the long-vowel mark is refused unless allowed.
+        const bool mark =
+            title.find("ー") != std::string::npos || title.find("ｰ") != std::string::npos;
+        marked += mark;
+        EXPECT_EQ(error.IsSet(), mark) << title << ": " << error.Description;
+        error.Clear();
+    }
+    EXPECT_EQ(marked, 5);
+    auto all = db->OpenRecordset("EmptyAllTypes");
+    ASSERT_TRUE(all) << error.Description;
+    // 20,000 rows for one file of each sort order, fewer for the others to keep the suite quick.
+    const std::string format = name;
+    const int rows = format == "jet4_v2003.mdb" || format == "ace16_v2016.accdb" ? 20000 : 5000;
+    for (int n = 0; n < rows; ++n) {
+        all->AddNew();
+        for (int32_t i = 0; i < all->FieldCount(); ++i) {
+            const FieldInfo& f = all->Field(i);
+            if (f.AutoIncrement || (n % 3 == 1 && f.Name.starts_with("Default"))) continue;
+            if (n % 7 == 3 && !f.Required && f.Type != FieldType::Boolean) continue;  // Nulls
+            Value v = ValueFor(f, n);
+            if (f.Name == "Code") v = Value::Text((n % 2 ? "符号" : "code-") + std::to_string(n));
+            if (f.Name == "TextCol") v = Value::Text("値" + std::to_string(n % 500) + "ｶﾅ");
+            all->SetValue(i, v);
+        }
+        all->Update();
+        ASSERT_FALSE(error.IsSet()) << n << ": " << error.Description;
+    }
+    db->Close();
+    ASSERT_FALSE(error.IsSet()) << error.Description;
+    EXPECT_EQ(Problems(path), "");
+    const auto exported = test::ToolLines("mdb-export -b strip '" + path + "' 商品マスタ");
+    EXPECT_EQ(exported.size(), 1u + 26u + 4u);
+    EXPECT_NE(
+        std::find(exported.begin(), exported.end(), "\"新-001\",\"静岡の緑茶（改）\",,0.0000,,,1,"),
+        exported.end())
+        << "defaults: 単価 0 and 有効 True";
+    EXPECT_EQ(test::ToolLines("mdb-export -b strip '" + path + "' EmptyAllTypes | wc -l").front(),
+              std::to_string(rows + 1));
+    // Defaults were applied where the row left them out.
+    auto check = engine.OpenDatabase(path, 0, true);
+    ASSERT_TRUE(check) << error.Description;
+    auto rs = check->OpenRecordset("EmptyAllTypes");
+    ASSERT_TRUE(rs);
+    ASSERT_FALSE(rs->Eof());
+    rs->MoveNext();  // n = 1 left DefaultLong and DefaultText out
+    EXPECT_EQ(rs->GetValue("DefaultLong").Int(), 42);
+    EXPECT_EQ(rs->GetValue("DefaultText").Str(), "未設定");
+    EXPECT_EQ(rs->GetValue("Code").Str(), "符号1");
+}
+
 INSTANTIATE_TEST_SUITE_P(AllFormats, AccessWriterFormats, testing::ValuesIn(kFormats));
 
 // Access-made tables related on Long keys; their relationships cascade, which the writer does not
@@ -480,44 +621,6 @@ TEST(AccessWriter, EnforcedRelationshipsOnNumericKeys) {
     const auto rows = Export(path, "Table1");
     // otherfk1 and otherfk3 take their default, 0.
     EXPECT_EQ(rows.back(), "102|0|12||0");
-}
-
-// A value for row n of a field of any type, distinct per row so unique indexes take it.
-Value ValueFor(const FieldInfo& f, int n) {
-    switch (f.Type) {
-        case FieldType::Boolean:
-            return Value::Boolean(n % 2 == 0);
-        case FieldType::Byte:
-            return Value::Integer(n % 250);
-        case FieldType::Integer:
-            return Value::Integer(20000 + n);
-        case FieldType::Long:
-        case FieldType::BigInt:
-            return Value::Integer(7000000 + n);
-        case FieldType::Currency:
-            return Value::Currency(123456789 + n);
-        case FieldType::Single:
-        case FieldType::Double:
-            return Value::Double(1e6 + n * 1.25);
-        case FieldType::Date:
-            return Value::DateTime(45000.5 + n);
-        case FieldType::Guid: {
-            char text[40];
-            std::snprintf(text, sizeof text, "{%08X-1234-4321-ABCD-0123456789AB}", 0x10000000 + n);
-            return Value::Guid(text);
-        }
-        case FieldType::Decimal:
-            return Value::Decimal(std::to_string(500 + n) + ".5");
-        case FieldType::Binary:
-        case FieldType::LongBinary:
-            return Value::Bytes(std::string(static_cast<std::size_t>(n % 300), 'b'));
-        case FieldType::Memo:
-            return Value::Text("メモ" + std::string(static_cast<std::size_t>(n * 37 % 5000), 'm'));
-        default: {
-            const std::string text = "値" + std::to_string(n);
-            return Value::Text(f.Size > 0 && f.Size < 8 ? std::to_string(n % 10) : text);
-        }
-    }
 }
 
 // Every table of the Access-made Jet4/ACE files that the writer takes gets rows of every type it
