@@ -6,12 +6,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <deque>
 #include <filesystem>
 
 #include "TestSupport.h"
 #include "ToolSupport.h"
 #include "access/Verifier.h"
+#include "common/Encoding.h"
 #include "import/InputStaging.h"
 
 namespace vantrel {
@@ -352,6 +354,64 @@ TEST(ImportRun, IntoAccessDatabasesWithRecordErrorsAndRefusedTables) {
         EXPECT_EQ(replaced.size(), 502u) << "new mode deletes the fixture's three rows";
     }
 }
+
+// A Shift-JIS csv of 20,000 Japanese products into a table whose primary key is a Japanese text,
+// in every Access format.
+class ImportIntoAccess : public testing::TestWithParam<const char*> {};
+
+TEST_P(ImportIntoAccess, TwentyThousandJapaneseProducts) {
+    const char* const names[] = {"静岡の緑茶", "宇治抹茶", "草加せんべい", "信州味噌", "濃口醤油",
+                                 "ｶｽﾃﾗ",       "万年筆",   "髙島屋の羊羹", "梅干し①",  "ほうじ茶"};
+    const char* const categories[] = {"飲料", "菓子", "調味料", "文具"};
+    TempDir dir;
+    std::string csv = "商品コード,商品名,カテゴリ,単価,在庫数,登録日,備考\r\n";
+    std::vector<std::string> expected;
+    for (int n = 0; n < 20000; ++n) {
+        const std::string code = (n % 3 == 0   ? "品-"
+                                  : n % 3 == 1 ? "ｼﾅ-"
+                                               : "A-") +
+                                 std::to_string(100000 + n);
+        const std::string title = std::string(names[n % 10]) + " " + std::to_string(n);
+        const std::string category = categories[n % 4];
+        const int price = 100 + n % 5000;
+        const std::string memo = n % 5 ? "備考" + std::to_string(n) : "";
+        csv += code + "," + title + "," + category + ",\"" + std::to_string(price / 1000) + "," +
+               std::to_string(price % 1000 + 1000).substr(1) + "\"," + std::to_string(n % 300) +
+               ",2024/04/" + std::to_string(1 + n % 28) + "," + memo + "\r\n";
+        char date[32];
+        std::snprintf(date, sizeof date, "2024-04-%02d 00:00:00", 1 + n % 28);
+        expected.push_back("\"" + code + "\",\"" + title + "\",\"" + category + "\"," +
+                           std::to_string(price) + ".0000," + std::to_string(n % 300) + ",\"" +
+                           date + "\",1," + (memo.empty() ? "" : "\"" + memo + "\""));
+    }
+    std::string cp932;
+    ASSERT_TRUE(Utf8ToCp932(csv, cp932));
+    test::WriteBytes(dir.File("products.csv"), cp932);
+    RunFixture r(dir.File("products.csv"), std::string("access:") + GetParam());
+    r.state.Definition.Allocate(3, 7);
+    TableSetting& pair = r.Pair(1, "空の商品マスタ", "products.csv",
+                                {{"商品コード", "商品コード"},
+                                 {"商品名", "商品名"},
+                                 {"カテゴリ", "カテゴリ"},
+                                 {"単価", "単価"},
+                                 {"在庫数", "在庫数"},
+                                 {"登録日時", "登録日"},
+                                 {"備考", "備考"}});
+    pair.WriteMode = WriteMode::Append;
+    const RunOutcome outcome = r.Start();
+    EXPECT_TRUE(r.state.Errors.Empty()) << r.state.Errors.Text();
+    EXPECT_EQ(outcome.Summary, "空の商品マスタを 20000件 \n　　更新しました");
+    EXPECT_TRUE(access::VerifyDatabase(r.output).empty());
+    const auto rows =
+        test::ToolLines("mdb-export -T '%Y-%m-%d %H:%M:%S' '" + r.output + "' 空の商品マスタ");
+    ASSERT_EQ(rows.size(), 20001u);
+    for (std::size_t n = 0; n < expected.size(); ++n)
+        ASSERT_EQ(rows[n + 1], expected[n]) << n;
+}
+
+INSTANTIATE_TEST_SUITE_P(AllFormats, ImportIntoAccess,
+                         testing::Values("jet4_v2000.mdb", "jet4_v2003.mdb", "ace12_v2007.accdb",
+                                         "ace14_v2010.accdb", "ace16_v2016.accdb"));
 
 TEST(ImportRun, AKilledRunLeavesTheOutputAsItWas) {
     TempDir dir;
