@@ -540,6 +540,51 @@ TEST_P(AccessWriterFormats, TextKeysOnProductsAndEveryType) {
 
 INSTANTIATE_TEST_SUITE_P(AllFormats, AccessWriterFormats, testing::ValuesIn(kFormats));
 
+// A refused value leaves the file exactly as a run without that row; allowed, the mark is keyed
+// and the run names the table for Compact and Repair.
+TEST(AccessWriter, UnverifiedMarksAreRefusedOrAllowedByChoice) {
+    test::TempDir dir;
+    auto write = [&](const std::string& file, const std::vector<std::string>& codes, bool allow,
+                     std::vector<std::string>& notices, int& refused) {
+        std::filesystem::copy_file(test::Fixture("access/ace14_v2010.accdb"), dir.File(file));
+        ErrorState error;
+        Engine engine(error);
+        engine.SetAllowUnverifiedKeys(allow);
+        auto db = engine.OpenDatabase(dir.File(file), 2, false);
+        ASSERT_TRUE(db) << error.Description;
+        auto rs = db->OpenRecordset("空の商品マスタ");
+        ASSERT_TRUE(rs) << error.Description;
+        refused = 0;
+        for (const auto& code : codes) {
+            rs->AddNew();
+            rs->SetValue("商品コード", Value::Text(code));
+            rs->SetValue("商品名", Value::Text("名前" + code));
+            rs->Update();
+            if (error.IsSet()) ++refused;
+            error.Clear();
+        }
+        notices = db->Notices();
+        db->Close();
+        ASSERT_FALSE(error.IsSet()) << error.Description;
+    };
+    std::vector<std::string> notices;
+    int refused = 0;
+    write("with.accdb", {"茶-1", "コーヒー", "茶-2", "佐々木"}, false, notices, refused);
+    EXPECT_EQ(refused, 2);
+    EXPECT_TRUE(notices.empty());
+    write("without.accdb", {"茶-1", "茶-2"}, false, notices, refused);
+    EXPECT_TRUE(test::ReadBytes(dir.File("with.accdb")) ==
+                test::ReadBytes(dir.File("without.accdb")));
+
+    write("allowed.accdb", {"茶-1", "コーヒー", "茶-2", "佐々木"}, true, notices, refused);
+    EXPECT_EQ(refused, 0);
+    ASSERT_EQ(notices.size(), 1u);
+    EXPECT_NE(notices[0].find("'空の商品マスタ'"), std::string::npos) << notices[0];
+    EXPECT_NE(notices[0].find("最適化/修復"), std::string::npos) << notices[0];
+    EXPECT_EQ(Export(dir.File("allowed.accdb"), "空の商品マスタ").size(), 5u);
+    EXPECT_EQ(Problems(dir.File("allowed.accdb")), "");
+}
+
 // Access-made tables related on Long keys; their relationships cascade, which the writer does not
 // do, so the copy has the cascade flags cleared to test the checks.
 TEST(AccessWriter, EnforcedRelationshipsOnNumericKeys) {
