@@ -83,8 +83,8 @@ bool LockFile::Acquire(const std::string& database, bool ace, ErrorState& error)
         return false;
     }
     const std::string record = Record();
-    if (!LockWhole(fd) || ::pwrite(fd, record.data(), record.size(), 0) !=
-                              static_cast<ssize_t>(record.size())) {
+    if (!LockWhole(fd) ||
+        ::pwrite(fd, record.data(), record.size(), 0) != static_cast<ssize_t>(record.size())) {
         ::close(fd);
         SetJetError(error, JetError::CannotOpenFile, path);
         return false;

@@ -112,7 +112,8 @@ void ImportRun::Transfer(RunOutcome& outcome) {
     const auto notices = output->Notices();
     output->Close();
     if (log.Pending.IsSet()) log.AddErrorLine(log.Pending.WithNumber());  // the final commit failed
-    for (const auto& line : notices) log.AddErrorLine(line);
+    for (const auto& line : notices)
+        log.AddErrorLine(line);
 }
 
 void ImportRun::ClosingDisplay(RunOutcome& outcome) {

@@ -240,10 +240,11 @@ class AccessWriteDatabase final : public Database {
                 unverified += (unverified.empty() ? "" : "、") + ("'" + writer->Name() + "'");
         }
         if (!unverified.empty())
-            lines.push_back("テーブル " + unverified +
-                            " の索引に、キーが未確認の文字 (ー、々 など) を含む値を書き込みました。"
-                            "このファイルを Access で使う前に、Access の「データベースの最適化/修復」"
-                            "を実行して索引を作り直してください。");
+            lines.push_back(
+                "テーブル " + unverified +
+                " の索引に、キーが未確認の文字 (ー、々 など) を含む値を書き込みました。"
+                "このファイルを Access で使う前に、Access の「データベースの最適化/修復」"
+                "を実行して索引を作り直してください。");
         for (const auto& [page, writer] : writers_) {
             if (writer && !writer->UnappliedDefault().empty())
                 lines.push_back("テーブル '" + writer->Name() + "' のフィールド " +
