@@ -256,33 +256,19 @@ struct LongValueRow {
             return out;
         };
         const std::string id = std::to_string(salt);
-        switch (n % 9) {
-            case 0:
-                Memo = "m" + id;
-                break;
-            case 1:
-                Memo = repeat("a", static_cast<std::size_t>(10 + round)) + id;
-                break;
-            case 2:
-                Memo = repeat("b", 64) + id;
-                break;
-            case 3:
-                Memo = repeat("日本", 15) + id;
-                break;
-            case 4:
-                Memo = repeat("漢字かな", 250) + id;
-                break;
-            case 5:
-                Memo = repeat("c", 2100) + id;
-                break;
-            case 6:
-                Memo = repeat("d", 1020) + id;
-                break;
-            case 7:
-                Memo = repeat("ﾃｽﾄ全角", 600) + id;
-                break;
-            default:
-                Memo = (n % 1000 == 8 ? repeat("z", 100000) : repeat("x語", 250)) + id;
+        // Memo classes: the unit repeated, then the row's number.
+        static const struct {
+            const char* Unit;
+            std::size_t Count;
+        } kMemos[] = {{"m", 1},    {"a", 10},   {"b", 64},        {"日本", 15}, {"漢字かな", 250},
+                      {"c", 2100}, {"d", 1020}, {"ﾃｽﾄ全角", 600}, {"x語", 250}};
+        const auto& memo = kMemos[n % 9];
+        if (n % 9 == 8 && n % 1000 == 8) {
+            Memo = repeat("z", 100000) + id;
+        } else {
+            Memo =
+                repeat(memo.Unit, memo.Count + (n % 9 == 1 ? static_cast<std::size_t>(round) : 0)) +
+                id;
         }
         Kind = "種類" + std::to_string(n % 9);
         for (int k = 0; k < (n % 5 == 0    ? 0

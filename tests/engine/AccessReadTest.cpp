@@ -6,6 +6,7 @@
 
 #include "EngineTestSupport.h"
 #include "TestSupport.h"
+#include "ToolSupport.h"
 #include "sources/engine/TextConversion.h"
 
 namespace vantrel {
@@ -225,23 +226,7 @@ TEST(AccessRead, FilesMadeByAccessOpenAndRead) {
 namespace vantrel {
 namespace {
 
-// Output of one of mdbtools' command-line tools, one line per element.
-std::vector<std::string> ToolLines(const std::string& command) {
-    std::vector<std::string> lines;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (!pipe) return lines;
-    std::string line;
-    for (int c = std::fgetc(pipe); c != EOF; c = std::fgetc(pipe)) {
-        if (c == '\n') {
-            lines.push_back(line);
-            line.clear();
-        } else {
-            line.push_back(static_cast<char>(c));
-        }
-    }
-    ::pclose(pipe);
-    return lines;
-}
+using test::ToolLines;
 
 TEST(AccessRead, TablesAndFieldsMatchWhatMdbtoolsLists) {
     int files = 0;

@@ -194,6 +194,19 @@ std::vector<uint32_t> PagesInUsageMap(const PageSource& file, std::string_view m
     return pages;
 }
 
+namespace {
+
+// A name of the table definition: a 2-byte length, then the text; `at` moves past it.
+bool ReadName(std::string_view bytes, std::size_t& at, std::string& name) {
+    const uint16_t length = U16(bytes, at);
+    if (at + 2 + length > bytes.size()) return false;
+    name = DecodeJetText(bytes.substr(at + 2, length));
+    at += 2u + length;
+    return true;
+}
+
+}  // namespace
+
 std::optional<JetTable> ReadTableDefinition(const PageSource& file, uint32_t page,
                                             std::string& problem) {
     // The definition may run over several pages; each continuation adds its bytes after the
@@ -247,13 +260,10 @@ std::optional<JetTable> ReadTableDefinition(const PageSource& file, uint32_t pag
         t.Columns.push_back(col);
     }
     for (auto& col : t.Columns) {
-        const uint16_t length = U16(bytes, at);
-        if (at + 2 + length > bytes.size()) {
+        if (!ReadName(bytes, at, col.Name)) {
             problem = "テーブル定義 (ページ " + std::to_string(page) + ") の列名が読めません";
             return std::nullopt;
         }
-        col.Name = DecodeJetText(std::string_view(bytes).substr(at + 2, length));
-        at += 2u + length;
     }
     if (at + kRealIndexDefinitionBytes * t.RealIndexCount + kLogicalIndexBytes * t.IndexCount >
         bytes.size()) {
@@ -293,13 +303,10 @@ std::optional<JetTable> ReadTableDefinition(const PageSource& file, uint32_t pag
         t.Indexes.push_back(std::move(index));
     }
     for (auto& index : t.Indexes) {
-        const uint16_t length = U16(bytes, at);
-        if (at + 2 + length > bytes.size()) {
+        if (!ReadName(bytes, at, index.Name)) {
             problem = "テーブル定義 (ページ " + std::to_string(page) + ") の索引名が読めません";
             return std::nullopt;
         }
-        index.Name = DecodeJetText(std::string_view(bytes).substr(at + 2, length));
-        at += 2u + length;
     }
     // Long value columns list their own page maps, ending with 0xFFFF.
     while (at + 10 <= bytes.size()) {
