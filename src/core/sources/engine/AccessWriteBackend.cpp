@@ -9,7 +9,6 @@
 #include "common/TextCase.h"
 #include "sources/engine/Backends.h"
 #include "sources/engine/JetErrors.h"
-#include "sources/engine/TextConversion.h"
 
 namespace vantrel::backends {
 
@@ -104,21 +103,8 @@ class AccessWriteRecordset final : public Recordset {
             SetJetError(Error(), JetError::UpdateWithoutAddNew);
             return;
         }
-        const FieldInfo& f = fields_[static_cast<std::size_t>(index)];
-        const std::string name = writer_.Name() + "." + f.Name;
         Value converted;
-        if (value.kind() == Value::Kind::Text &&
-            (f.Type == FieldType::Text || f.Type == FieldType::Memo)) {
-            converted = std::move(value);
-        } else if (!ConvertValueToType(f.Type, value, converted)) {
-            SetJetError(Error(), JetError::ConversionError, name);
-            return;
-        }
-        if (f.Type == FieldType::Text && converted.kind() == Value::Kind::Text &&
-            Utf16Length(converted.Str()) > static_cast<std::size_t>(f.Size)) {
-            SetJetError(Error(), JetError::FieldTooSmall, name);
-            return;
-        }
+        if (!ConvertForField(index, std::move(value), writer_.Name(), converted)) return;
         buffer_[static_cast<std::size_t>(index)] = std::move(converted);
     }
 

@@ -9,6 +9,7 @@
 #include "common/TextCase.h"
 #include "sources/engine/Backends.h"
 #include "sources/engine/JetErrors.h"
+#include "sources/engine/TextConversion.h"
 
 namespace vantrel {
 
@@ -129,6 +130,24 @@ bool Recordset::ValidIndex(int32_t index) const {
     if (index >= 0 && index < FieldCount()) return true;
     SetJetError(error_, JetError::ItemNotFound, std::to_string(index));
     return false;
+}
+
+bool Recordset::ConvertForField(int32_t index, Value value, const std::string& table,
+                                Value& out) const {
+    const FieldInfo& f = fields_[static_cast<std::size_t>(index)];
+    if (value.kind() == Value::Kind::Text &&
+        (f.Type == FieldType::Text || f.Type == FieldType::Memo)) {
+        out = std::move(value);
+    } else if (!ConvertValueToType(f.Type, value, out)) {
+        SetJetError(error_, JetError::ConversionError, table + "." + f.Name);
+        return false;
+    }
+    if (f.Type == FieldType::Text && f.Size > 0 && out.kind() == Value::Kind::Text &&
+        Utf16Length(out.Str()) > static_cast<std::size_t>(f.Size)) {
+        SetJetError(error_, JetError::FieldTooSmall, table + "." + f.Name);
+        return false;
+    }
+    return true;
 }
 
 const FieldInfo& Recordset::Field(int32_t index) const {

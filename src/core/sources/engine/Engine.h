@@ -80,6 +80,9 @@ class Recordset {
     ErrorState& Error() const { return error_; }
     // False, with error 3265, for a position the table does not have.
     bool ValidIndex(int32_t index) const;
+    // `value` as field `index` of `table` takes it; false with 3421 (not convertible) or 3163
+    // (text longer than the field).
+    bool ConvertForField(int32_t index, Value value, const std::string& table, Value& out) const;
 
     std::vector<FieldInfo> fields_;
 

@@ -477,21 +477,8 @@ class SqliteRecordset final : public Recordset {
             SetJetError(Error(), JetError::UpdateWithoutAddNew);
             return;
         }
-        const FieldInfo& f = fields_[static_cast<std::size_t>(index)];
         Value converted;
-        const bool textToText = value.kind() == Value::Kind::Text &&
-                                (f.Type == FieldType::Text || f.Type == FieldType::Memo);
-        if (textToText) {
-            converted = std::move(value);
-        } else if (!ConvertValueToType(f.Type, value, converted)) {
-            SetJetError(Error(), JetError::ConversionError, table_ + "." + f.Name);
-            return;
-        }
-        if (f.Type == FieldType::Text && f.Size > 0 && converted.kind() == Value::Kind::Text &&
-            Utf16Length(converted.Str()) > static_cast<std::size_t>(f.Size)) {
-            SetJetError(Error(), JetError::FieldTooSmall, table_ + "." + f.Name);
-            return;
-        }
+        if (!ConvertForField(index, std::move(value), table_, converted)) return;
         buffer_[static_cast<std::size_t>(index)] = std::move(converted);
         dirty_[static_cast<std::size_t>(index)] = true;
     }
