@@ -8,7 +8,7 @@
 
 #include "sources/DelimitedText.h"
 #include "sources/SourceCatalog.h"
-#include "sources/TextLineReader.h"
+#include "sources/TextRowFeed.h"
 
 namespace vantrel {
 
@@ -59,8 +59,7 @@ class StagedTable {
             const std::string& cell = cells[static_cast<std::size_t>(c)];
             if (cell.empty()) continue;
             records_->SetValue(static_cast<int32_t>(c), Value::Text(cell));
-            if (log_.Pending.IsSet())
-                log_.AddErrorLine(cell + ":" + log_.Pending.Description);
+            if (log_.Pending.IsSet()) log_.AddErrorLine(cell + ":" + log_.Pending.Description);
         }
         records_->Update();
     }
@@ -154,13 +153,12 @@ bool StageText(SessionState& state, Engine& engine) {
     ErrorLog& log = state.Errors;
     auto work = CreateWorkDatabase(state, engine);
     if (!work) return false;
-    TextLineReader reader;
-    if (!reader.Open(def.InputPath, log.Pending, &log)) {
+    TextRowFeed feed;
+    if (!feed.Open(def.InputPath, log.Pending)) {
         LogPending(log);
         work->Close();
         return false;
     }
-    std::string line;
     for (int32_t t = 1; t <= def.UsableTableCount(); ++t) {
         if (!PairHasInput(def, t)) continue;
         const TableSetting& pair = def.Table(t);
@@ -169,11 +167,15 @@ bool StageText(SessionState& state, Engine& engine) {
         StagedTable staged(*work, log, state.StagedRows, tableName);
         int64_t columns = 0;
         // The file is read once: a later pair naming the same text table finds it at its end.
-        while (reader.ReadLine(line)) {
-            const int64_t x = reader.LineNumber();
+        while (const TextRowFeed::Row* row = feed.Next(pair.Delimiter)) {
+            const int64_t x = row->Line;
+            if (!row->Notice.empty()) {
+                log.SetRow(x);
+                log.AddErrorLine(row->Notice);
+            }
             if (IsSkippedRow(skip, x)) continue;
             log.SetRow(x);
-            std::vector<std::string> cells = SplitLine(line, pair.Delimiter);
+            const std::vector<std::string>& cells = row->Cells;
             if ((pair.HeaderRow == 0 && !staged.Built()) ||
                 (pair.HeaderRow != 0 && x == pair.HeaderRow)) {
                 columns = static_cast<int64_t>(cells.size());
@@ -197,8 +199,9 @@ bool StageText(SessionState& state, Engine& engine) {
         }
         staged.Close();
     }
+    if (feed.ReadError().IsSet()) log.Pending = feed.ReadError();
     LogPending(log);
-    reader.Close();
+    feed.Close();
     work->Close();
     return true;
 }

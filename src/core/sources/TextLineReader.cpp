@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "common/SafeFile.h"
@@ -139,6 +140,7 @@ void TextLineReader::Close() {
     atEnd_ = false;
     lineNumber_ = 0;
     firstInvalidLine_ = 0;
+    invalidNotice_.clear();
 }
 
 bool TextLineReader::Fill() {
@@ -166,12 +168,15 @@ void TextLineReader::NoteInvalidLine(std::size_t lineStart, std::size_t lineEnd)
     if (firstBadOffset_ < bufferBase_ + lineStart || firstBadOffset_ >= bufferBase_ + lineEnd)
         return;
     firstInvalidLine_ = lineNumber_;
-    if (log_) {
-        log_->AddErrorLine(
-            path_ + " の " + std::to_string(lineNumber_) + " 行目に " +
-            EncodingDisplayName(layout_.Encoding) +
-            " として読めない文字があります。読めない部分は「\xEF\xBF\xBD」に置き換えました。");
-    }
+    invalidNotice_ =
+        path_ + " の " + std::to_string(lineNumber_) + " 行目に " +
+        EncodingDisplayName(layout_.Encoding) +
+        " として読めない文字があります。読めない部分は「\xEF\xBF\xBD」に置き換えました。";
+    if (log_) log_->AddErrorLine(TakeInvalidLineNotice());
+}
+
+std::string TextLineReader::TakeInvalidLineNotice() {
+    return std::exchange(invalidNotice_, std::string{});
 }
 
 bool TextLineReader::ReadLine(std::string& line) {

@@ -47,6 +47,9 @@ class TextLineReader {
     int64_t LineNumber() const { return lineNumber_; }
     // First line holding a byte sequence invalid in the encoding, 0 while none was met.
     int64_t FirstInvalidLine() const { return firstInvalidLine_; }
+    // The log line for invalid bytes met by the last ReadLine, once; empty otherwise or when the
+    // reader was opened with a log (which then got the line).
+    std::string TakeInvalidLineNotice();
 
   private:
     bool Fill();  // decodes one more buffer of the file; false at its end
@@ -66,6 +69,7 @@ class TextLineReader {
     bool atEnd_ = false;
     int64_t lineNumber_ = 0;
     int64_t firstInvalidLine_ = 0;
+    std::string invalidNotice_;
 };
 
 }  // namespace vantrel
