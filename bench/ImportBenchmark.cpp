@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -12,6 +13,7 @@
 #include <fstream>
 #include <iostream>
 #include <string>
+#include <vector>
 
 #include "common/Encoding.h"
 #include "import/ImportRun.h"
@@ -58,18 +60,17 @@ const char* kSchema =
     "DATETIME, "
     "name VARCHAR(50), kana VARCHAR(50), note TEXT, flag INTEGER);";
 
-}  // namespace
+struct OurTimes {
+    double Staging = 0;
+    double Total = 0;
+    int Errors = 0;
+    int64_t Written = 0;
+};
 
-int main(int argc, char** argv) {
-    const long rows = argc > 1 ? std::atol(argv[1]) : 1000000;
-    const auto dir =
-        std::filesystem::temp_directory_path() / ("vantrel-bench-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir);
-    const std::string csv = (dir / "input.csv").string();
+OurTimes RunOurs(const std::filesystem::path& dir, const std::string& csv) {
     const std::string out = (dir / "out.sqlite").string();
-    WriteCsv(csv, rows);
+    std::filesystem::remove(out);
     std::system(("sqlite3 '" + out + "' '" + kSchema + "'").c_str());
-
     SessionState state;
     state.WorkDbPath = (dir / "work.mdb").string();
     state.StartCount = 1;
@@ -87,39 +88,73 @@ int main(int argc, char** argv) {
     Engine engine(state.Errors.Pending);
     Silent prompt;
     ImportRun run(state, engine, prompt);
+    OurTimes times;
     const auto start = std::chrono::steady_clock::now();
-    double staged = 0;
     run.SetProgress([&](const TransferProgress& p) {
-        if (p.Rows == 0 && staged == 0) staged = Seconds(start);  // the transfer begins
+        if (p.Rows == 0 && times.Staging == 0) times.Staging = Seconds(start);  // transfer begins
         return true;
     });
     const RunOutcome outcome = run.Start();
-    const double ours = Seconds(start);
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-
-    // sqlite3's own import of the same file into a same-shaped table, for comparison.
-    const std::string reference = (dir / "ref.sqlite").string();
-    const std::string utf8 = (dir / "input-utf8.csv").string();
-    std::system(("iconv -f CP932 -t UTF-8 '" + csv + "' > '" + utf8 + "'").c_str());
-    std::system(("sqlite3 '" + reference + "' '" + kSchema + "'").c_str());
-    const auto refStart = std::chrono::steady_clock::now();
-    std::system(
-        ("sqlite3 '" + reference + "' -cmd '.mode csv' '.import --skip 1 " + utf8 + " t'").c_str());
-    const double theirs = Seconds(refStart);
-
-    std::printf("staging: %.2f s, transfer: %.2f s\n", staged, ours - staged);
-    std::printf(
-        "rows: %ld\nerrors: %d\nwritten: %lld\nvantrel: %.2f s (%.0f rows/s)\nsqlite3 .import: "
-        "%.2f s\n"
-        "ratio: %.2f\npeak RSS: %.1f MB\n",
-        rows, state.Errors.ErrorCount(),
-        static_cast<long long>(
-            outcome.Counts.PairRecordCounts.size() > 1 ? outcome.Counts.PairRecordCounts[1] : 0),
-        ours, static_cast<double>(rows) / ours, theirs, ours / theirs,
-        static_cast<double>(usage.ru_maxrss) / 1024.0);
+    times.Total = Seconds(start);
+    times.Errors = state.Errors.ErrorCount();
+    times.Written =
+        outcome.Counts.PairRecordCounts.size() > 1 ? outcome.Counts.PairRecordCounts[1] : 0;
     for (const auto& line : state.Errors.Lines())
         std::printf("error: %s\n", line.c_str());
+    return times;
+}
+
+// sqlite3's own import of the same text into a same-shaped table.
+double RunTheirs(const std::filesystem::path& dir, const std::string& utf8) {
+    const std::string reference = (dir / "ref.sqlite").string();
+    std::filesystem::remove(reference);
+    std::system(("sqlite3 '" + reference + "' '" + kSchema + "'").c_str());
+    const auto start = std::chrono::steady_clock::now();
+    std::system(
+        ("sqlite3 '" + reference + "' -cmd '.mode csv' '.import --skip 1 " + utf8 + " t'").c_str());
+    return Seconds(start);
+}
+
+double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+}  // namespace
+
+// vantrel-bench [ROWS [ROUNDS]]: both imports run ROUNDS times, taking turns, and the medians are
+// compared, because a single wall-clock run on a shared machine varies too much.
+int main(int argc, char** argv) {
+    const long rows = argc > 1 ? std::atol(argv[1]) : 1000000;
+    const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
+    const auto dir =
+        std::filesystem::temp_directory_path() / ("vantrel-bench-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    const std::string csv = (dir / "input.csv").string();
+    WriteCsv(csv, rows);
+    const std::string utf8 = (dir / "input-utf8.csv").string();
+    std::system(("iconv -f CP932 -t UTF-8 '" + csv + "' > '" + utf8 + "'").c_str());
+
+    std::vector<double> ours, staging, theirs;
+    OurTimes last;
+    for (int r = 0; r < rounds; ++r) {
+        last = RunOurs(dir, csv);
+        ours.push_back(last.Total);
+        staging.push_back(last.Staging);
+        theirs.push_back(RunTheirs(dir, utf8));
+        std::printf("round %d: vantrel %.2f s (staging %.2f s), sqlite3 .import %.2f s\n", r + 1,
+                    last.Total, last.Staging, theirs.back());
+    }
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const double mine = Median(ours), reference = Median(theirs), staged = Median(staging);
+    std::printf("staging: %.2f s, transfer: %.2f s (medians)\n", staged, mine - staged);
+    std::printf(
+        "rows: %ld\nerrors: %d\nwritten: %lld\nvantrel: %.2f s (%.0f rows/s)\nsqlite3 .import: "
+        "%.2f s\nratio: %.2f\npeak RSS: %.1f MB\n",
+        rows, last.Errors, static_cast<long long>(last.Written), mine,
+        static_cast<double>(rows) / mine, reference, mine / reference,
+        static_cast<double>(usage.ru_maxrss) / 1024.0);
     std::filesystem::remove_all(dir);
     return 0;
 }

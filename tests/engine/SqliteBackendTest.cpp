@@ -229,6 +229,64 @@ TEST(SqliteBackend, WorkDatabasesAreCreatedAndTablesAppended) {
     EXPECT_EQ(error.Number, JetError::DatabaseExists);
 }
 
+TEST(SqliteBackend, LongWalksGiveEveryRowAndSeeChangesMadeOnTheWay) {
+    TempDir dir;
+    ErrorState error;
+    Engine engine(error);
+    const std::string path = dir.File("work.mdb");
+    {
+        auto db = engine.CreateDatabase(path);
+        ASSERT_TRUE(db) << error.Description;
+        TableDefDraft draft = db->CreateTableDef("t");
+        draft.CreateField("n", FieldType::Long);
+        draft.CreateField("s", FieldType::Memo);
+        ASSERT_TRUE(db->Append(draft));
+        auto rs = db->OpenRecordset("t");
+        for (int i = 1; i <= 3000; ++i) {
+            rs->AddNew();
+            rs->SetValue(0, Value::Integer(i));
+            rs->SetValue(1, Value::Text("行" + std::to_string(i)));
+            rs->Update();
+        }
+        rs->Close();
+        db->Close();
+    }
+    auto walk = [&](Recordset& rs, int from, int to) {
+        for (int i = from; i <= to; ++i, rs.MoveNext()) {
+            if (rs.Eof() || rs.GetValue(0) != Value::Integer(i)) return i;
+        }
+        return 0;
+    };
+    {
+        auto db = engine.OpenDatabase(path, 0, true);
+        ASSERT_TRUE(db) << error.Description;
+        auto rs = db->OpenRecordset("t");
+        EXPECT_EQ(walk(*rs, 1, 3000), 0) << "first row missing or out of order";
+        EXPECT_TRUE(rs->Eof());
+        rs->MoveFirst();
+        EXPECT_EQ(walk(*rs, 1, 3000), 0) << "after MoveFirst";
+    }
+    // Rows changed through the same database while a walk is under way are seen by the walk.
+    auto db = engine.OpenDatabase(path, 0, false);
+    ASSERT_TRUE(db) << error.Description;
+    auto reading = db->OpenRecordset("t");
+    auto writing = db->OpenRecordset("t");
+    ASSERT_EQ(walk(*reading, 1, 600), 0);
+    ASSERT_EQ(walk(*writing, 1, 799), 0);
+    writing->Edit();
+    writing->SetValue(1, Value::Text("変更"));
+    writing->Update();
+    ASSERT_EQ(walk(*writing, 800, 1099), 0);
+    writing->Delete();
+    EXPECT_FALSE(error.IsSet()) << error.Description;
+    EXPECT_EQ(walk(*reading, 601, 799), 0);
+    EXPECT_EQ(reading->GetValue(1), Value::Text("変更"));
+    EXPECT_EQ(walk(*reading, 800, 1099), 0);
+    EXPECT_EQ(reading->GetValue(0), Value::Integer(1101)) << "the deleted row is not walked";
+    EXPECT_EQ(walk(*reading, 1101, 3000), 0);
+    EXPECT_TRUE(reading->Eof());
+}
+
 TEST(SqliteBackend, ALockedDatabaseIsRefusedForChanges) {
     TempDir dir;
     const std::string path = MakeShopDatabase(dir);

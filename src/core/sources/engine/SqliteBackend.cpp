@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "common/BackgroundJob.h"
 #include "common/TextCase.h"
 #include "sources/engine/Backends.h"
 #include "sources/engine/JetErrors.h"
@@ -21,6 +22,8 @@ namespace {
 
 // Marks databases made by CreateDatabase: scratch work databases that need no journal.
 constexpr int kScratchApplicationId = 0x56544D50;
+// Every connection is used by one thread at a time, so it needs no locking of its own.
+constexpr int kPrivateConnection = SQLITE_OPEN_NOMUTEX;
 constexpr int kBatchRows = 256;
 constexpr double kJulianDayOfOleEpoch = 2415018.5;
 constexpr double kOleDayOfUnixEpoch = 25569.0;
@@ -126,7 +129,12 @@ struct Connection {
     sqlite3* db = nullptr;
     bool readOnly = true;
     bool inTransaction = false;
+    bool mayReadAhead = false;  // read-only or the run's own work database
+    int64_t schemaChanges = 0;
     std::string path;
+
+    // Nothing was written through this connection: a second one sees the same rows.
+    bool Untouched() const { return schemaChanges == 0 && sqlite3_total_changes64(db) == 0; }
 
     ~Connection() { Close(); }
     void Close() {
@@ -368,6 +376,99 @@ void BindValue(sqlite3_stmt* stmt, int index, const Value& v) {
     }
 }
 
+struct WalkRow {
+    int64_t rowid = 0;
+    std::vector<Value> values;
+    bool deleted = false;
+};
+
+// Steps `select` (row id first, then the fields) into `batch`, reusing the storage of the rows
+// already there; returns the last step's result.
+int FillBatch(sqlite3_stmt* select, const std::vector<FieldInfo>& fields,
+              std::vector<WalkRow>& batch) {
+    std::size_t used = 0;
+    int rc = SQLITE_ROW;
+    while ((rc = sqlite3_step(select)) == SQLITE_ROW) {
+        if (used == batch.size()) batch.emplace_back();
+        WalkRow& row = batch[used++];
+        row.rowid = sqlite3_column_int64(select, 0);
+        row.deleted = false;
+        row.values.resize(fields.size());
+        for (std::size_t c = 0; c < fields.size(); ++c) {
+            const int col = static_cast<int>(c) + 1;
+            const FieldType type = fields[c].Type;
+            if ((type == FieldType::Text || type == FieldType::Memo) &&
+                sqlite3_column_type(select, col) == SQLITE_TEXT) {
+                const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(select, col));
+                row.values[c].AssignText(
+                    text, static_cast<std::size_t>(sqlite3_column_bytes(select, col)));
+            } else {
+                row.values[c] = ReadColumn(select, col, fields[c]);
+            }
+        }
+    }
+    batch.resize(used);
+    return rc;
+}
+
+// Loads the next batch of a long walk on a second connection and thread while the caller works
+// through the current one, so reading overlaps with whatever is done with the rows.
+class ReadAhead {
+  public:
+    static std::unique_ptr<ReadAhead> Open(const std::string& path, const std::string& sql,
+                                           const std::vector<FieldInfo>& fields) {
+        std::unique_ptr<ReadAhead> ahead(new ReadAhead(fields));
+        if (sqlite3_open_v2(path.c_str(), &ahead->db_, SQLITE_OPEN_READONLY | kPrivateConnection,
+                            nullptr) != SQLITE_OK)
+            return nullptr;
+        sqlite3_busy_timeout(ahead->db_, 1000);
+        ahead->select_ = Statement(ahead->db_, sql);
+        if (!ahead->select_.Ok()) return nullptr;
+        return ahead;
+    }
+
+    ~ReadAhead() {
+        job_.reset();  // the thread is done with the statement before it goes
+        select_ = Statement();
+        sqlite3_close_v2(db_);
+    }
+    ReadAhead(const ReadAhead&) = delete;
+    ReadAhead& operator=(const ReadAhead&) = delete;
+
+    // Starts loading the rows after row id `after`.
+    void Request(int64_t after) {
+        requested_ = true;
+        job_->Start([this, after] {
+            sqlite3_bind_int64(select_.get(), 1, after);
+            rc_ = FillBatch(select_.get(), fields_, rows_);
+            select_.Reset();  // ends the read, so writers are not kept waiting
+        });
+    }
+
+    // Swaps the requested rows into `batch`; false when none were requested or they could not
+    // all be read (the caller then reads them itself and reports what went wrong).
+    bool Collect(std::vector<WalkRow>& batch) {
+        if (!requested_) return false;
+        job_->Wait();
+        requested_ = false;
+        if (rc_ != SQLITE_DONE) return false;
+        batch.swap(rows_);
+        return true;
+    }
+
+  private:
+    explicit ReadAhead(std::vector<FieldInfo> fields)
+        : fields_(std::move(fields)), job_(std::make_unique<BackgroundJob>()) {}
+
+    std::vector<FieldInfo> fields_;
+    sqlite3* db_ = nullptr;
+    Statement select_;
+    std::vector<WalkRow> rows_;
+    int rc_ = SQLITE_OK;
+    bool requested_ = false;
+    std::unique_ptr<BackgroundJob> job_;
+};
+
 class SqliteRecordset final : public Recordset {
   public:
     SqliteRecordset(ErrorState& error, std::shared_ptr<Connection> connection, std::string table,
@@ -380,10 +481,9 @@ class SqliteRecordset final : public Recordset {
         std::string columns;
         for (const auto& f : fields_)
             columns += ", " + QuoteIdentifier(f.Name);
-        select_ =
-            Statement(conn_->db, "SELECT " + rowid_ + columns + " FROM " + QuoteIdentifier(table_) +
-                                     " WHERE " + rowid_ + " > ?1 ORDER BY " + rowid_ + " LIMIT " +
-                                     std::to_string(kBatchRows));
+        selectSql_ = "SELECT " + rowid_ + columns + " FROM " + QuoteIdentifier(table_) + " WHERE " +
+                     rowid_ + " > ?1 ORDER BY " + rowid_ + " LIMIT " + std::to_string(kBatchRows);
+        select_ = Statement(conn_->db, selectSql_);
         Statement count(conn_->db, "SELECT count(*) FROM " + QuoteIdentifier(table_));
         if (count.Ok() && count.Step() == SQLITE_ROW) count_ = sqlite3_column_int64(count.get(), 0);
         MoveFirst();
@@ -395,6 +495,8 @@ class SqliteRecordset final : public Recordset {
     void MoveFirst() override {
         mode_ = Mode::None;  // moving abandons an unfinished AddNew or Edit
         lastRowid_ = INT64_MIN;
+        ahead_.reset();
+        fullBatches_ = 0;
         LoadBatch();
     }
 
@@ -453,6 +555,7 @@ class SqliteRecordset final : public Recordset {
     }
 
     void Close() override {
+        ahead_.reset();
         select_ = Statement();
         lastCache_ = nullptr;
         lastStatement_ = nullptr;
@@ -486,11 +589,6 @@ class SqliteRecordset final : public Recordset {
 
   private:
     enum class Mode { None, Adding, Editing };
-    struct Row {
-        int64_t rowid = 0;
-        std::vector<Value> values;
-        bool deleted = false;
-    };
 
     bool Alive() const {
         if (closed_ || !conn_->db) {
@@ -520,44 +618,46 @@ class SqliteRecordset final : public Recordset {
     }
 
     void LoadBatch() {
-        // Rows are overwritten in place, so their vectors and texts keep their storage.
-        std::size_t used = 0;
         index_ = 0;
         eof_ = true;
         if (!Alive()) return;
-        if (!select_.Ok()) {
-            SetSqliteError(Error(), conn_->db, table_);
+        if (!TakeReadAhead()) {
+            if (!select_.Ok()) {
+                SetSqliteError(Error(), conn_->db, table_);
+                return;
+            }
+            sqlite3_bind_int64(select_.get(), 1, lastRowid_);
+            const int rc = FillBatch(select_.get(), fields_, batch_);
+            if (rc != SQLITE_DONE) SetSqliteError(Error(), conn_->db, table_);
+            select_.Reset();
+        }
+        if (batch_.empty()) return;
+        lastRowid_ = batch_.back().rowid;
+        eof_ = false;
+        RequestReadAhead();
+    }
+
+    // The read-ahead is trusted only while nothing was written through this connection: the
+    // second connection would not see those changes.
+    bool TakeReadAhead() {
+        if (!ahead_) return false;
+        if (conn_->Untouched() && ahead_->Collect(batch_)) return true;
+        ahead_.reset();
+        aheadRefused_ = true;
+        return false;
+    }
+
+    void RequestReadAhead() {
+        // Only long walks of databases nothing writes to are worth a second connection.
+        if (aheadRefused_ || !conn_->mayReadAhead || batch_.size() < kBatchRows ||
+            ++fullBatches_ < 2 || !conn_->Untouched())
+            return;
+        if (!ahead_) ahead_ = ReadAhead::Open(conn_->path, selectSql_, fields_);
+        if (!ahead_) {
+            aheadRefused_ = true;
             return;
         }
-        sqlite3_bind_int64(select_.get(), 1, lastRowid_);
-        int rc = SQLITE_ROW;
-        while ((rc = select_.Step()) == SQLITE_ROW) {
-            if (used == batch_.size()) batch_.emplace_back();
-            Row& row = batch_[used++];
-            row.rowid = sqlite3_column_int64(select_.get(), 0);
-            row.deleted = false;
-            row.values.resize(fields_.size());
-            for (std::size_t c = 0; c < fields_.size(); ++c) {
-                const int col = static_cast<int>(c) + 1;
-                const FieldType type = fields_[c].Type;
-                if ((type == FieldType::Text || type == FieldType::Memo) &&
-                    sqlite3_column_type(select_.get(), col) == SQLITE_TEXT) {
-                    const auto* text =
-                        reinterpret_cast<const char*>(sqlite3_column_text(select_.get(), col));
-                    row.values[c].AssignText(
-                        text, static_cast<std::size_t>(sqlite3_column_bytes(select_.get(), col)));
-                } else {
-                    row.values[c] = ReadColumn(select_.get(), col, fields_[c]);
-                }
-            }
-        }
-        batch_.resize(used);
-        if (rc != SQLITE_DONE) SetSqliteError(Error(), conn_->db, table_);
-        select_.Reset();
-        if (!batch_.empty()) {
-            lastRowid_ = batch_.back().rowid;
-            eof_ = false;
-        }
+        ahead_->Request(lastRowid_);
     }
 
     template <typename MakeSql>
@@ -643,7 +743,11 @@ class SqliteRecordset final : public Recordset {
     const std::map<std::vector<bool>, Statement>* lastCache_ = nullptr;
     std::vector<bool> lastKey_;
     Statement* lastStatement_ = nullptr;
-    std::vector<Row> batch_;
+    std::string selectSql_;
+    std::unique_ptr<ReadAhead> ahead_;
+    int64_t fullBatches_ = 0;
+    bool aheadRefused_ = false;
+    std::vector<WalkRow> batch_;
     std::size_t index_ = 0;
     int64_t lastRowid_ = INT64_MIN;
     int64_t count_ = 0;
@@ -759,6 +863,7 @@ class SqliteDatabase final : public Database {
         }
         const std::string sql =
             "CREATE TABLE " + QuoteIdentifier(table.Name) + " (" + columns + ")";
+        ++conn_->schemaChanges;
         if (sqlite3_exec(conn_->db, sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) {
             SetSqliteError(Error(), conn_->db, table.Name);
             return false;
@@ -813,9 +918,9 @@ std::unique_ptr<Database> Finish(std::shared_ptr<Connection> conn, ErrorState& e
     if (scratch) {
         Exec(db, "PRAGMA journal_mode = OFF");
         Exec(db, "PRAGMA synchronous = OFF");
-        Exec(db, "PRAGMA locking_mode = EXCLUSIVE");
         Exec(db, "PRAGMA cache_size = -16384");
     }
+    conn->mayReadAhead = conn->readOnly || scratch;
     if (!conn->readOnly) {
         Exec(db, "PRAGMA foreign_keys = ON");
         // One transaction for everything written while the database is open, taken now so a
@@ -840,8 +945,6 @@ void ConfigureLibrary() {
         sqlite3_initialize();
     });
 }
-
-constexpr int kPrivateConnection = SQLITE_OPEN_NOMUTEX;
 
 }  // namespace
 
@@ -876,7 +979,8 @@ std::unique_ptr<Database> CreateSqlite(const std::string& path, ErrorState& erro
     conn->readOnly = false;
     ConfigureLibrary();
     if (sqlite3_open_v2(path.c_str(), &conn->db,
-                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | kPrivateConnection, nullptr) != SQLITE_OK) {
+                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | kPrivateConnection,
+                        nullptr) != SQLITE_OK) {
         SetSqliteError(error, conn->db, path);
         return nullptr;
     }
