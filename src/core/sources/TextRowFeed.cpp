@@ -1,5 +1,6 @@
 #include "sources/TextRowFeed.h"
 
+#include <system_error>
 #include <utility>
 
 #include "sources/DelimitedText.h"
@@ -39,15 +40,27 @@ void TextRowFeed::Close() {
     spare_.clear();
     current_.clear();
     next_ = 0;
-    finished_ = stopping_ = false;
+    finished_ = stopping_ = inline_ = false;
     readError_.Clear();
 }
 
 const TextRowFeed::Row* TextRowFeed::Next(std::string_view delimiter) {
     if (next_ < current_.size()) return &current_[next_++];
-    if (!reader_.IsOpen() && !worker_.joinable()) return nullptr;
-    if (!worker_.joinable())
-        worker_ = std::thread(&TextRowFeed::Produce, this, std::string(delimiter));
+    if (!reader_.IsOpen()) return nullptr;
+    if (inline_) {
+        // No second thread could be had: read on this one.
+        if (FillBatch(current_, delimiter)) reader_.Close();
+        next_ = 0;
+        return current_.empty() ? nullptr : &current_[next_++];
+    }
+    if (!worker_.joinable()) {
+        try {
+            worker_ = std::thread(&TextRowFeed::Produce, this, std::string(delimiter));
+        } catch (const std::system_error&) {
+            inline_ = true;
+            return Next(delimiter);
+        }
+    }
     std::unique_lock<std::mutex> lock(mutex_);
     if (!current_.empty()) spare_.push_back(std::move(current_));
     current_.clear();
@@ -61,8 +74,26 @@ const TextRowFeed::Row* TextRowFeed::Next(std::string_view delimiter) {
     return current_.empty() ? nullptr : &current_[next_++];
 }
 
+bool TextRowFeed::FillBatch(Batch& batch, std::string_view delimiter) {
+    std::size_t used = 0, bytes = 0;
+    bool atEnd = false;
+    while (used < kBatchRows && bytes < kBatchBytes) {
+        if (!reader_.ReadLine(line_)) {
+            atEnd = true;
+            break;
+        }
+        if (used == batch.size()) batch.emplace_back();
+        Row& row = batch[used++];
+        row.Line = reader_.LineNumber();
+        row.Cells = SplitLine(line_, delimiter);
+        row.Notice = reader_.TakeInvalidLineNotice();
+        bytes += line_.size() + 64;
+    }
+    batch.resize(used);
+    return atEnd;
+}
+
 void TextRowFeed::Produce(std::string delimiter) {
-    std::string line;
     for (bool atEnd = false; !atEnd;) {
         Batch batch;
         {
@@ -72,20 +103,7 @@ void TextRowFeed::Produce(std::string delimiter) {
                 spare_.pop_back();
             }
         }
-        std::size_t used = 0, bytes = 0;
-        while (used < kBatchRows && bytes < kBatchBytes) {
-            if (!reader_.ReadLine(line)) {
-                atEnd = true;
-                break;
-            }
-            if (used == batch.size()) batch.emplace_back();
-            Row& row = batch[used++];
-            row.Line = reader_.LineNumber();
-            row.Cells = SplitLine(line, delimiter);
-            row.Notice = reader_.TakeInvalidLineNotice();
-            bytes += line.size() + 64;
-        }
-        batch.resize(used);
+        atEnd = FillBatch(batch, delimiter);
         std::unique_lock<std::mutex> lock(mutex_);
         changed_.wait(lock, [&] { return ready_.size() < kBatchesAhead || stopping_; });
         if (stopping_) return;

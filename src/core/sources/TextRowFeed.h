@@ -42,6 +42,7 @@ class TextRowFeed {
   private:
     using Batch = std::vector<Row>;
     void Produce(std::string delimiter);
+    bool FillBatch(Batch& batch, std::string_view delimiter);  // true at the end of the file
 
     TextLineReader reader_;
     ErrorState readError_;  // the reader's errors, written by the second thread only
@@ -52,6 +53,8 @@ class TextRowFeed {
     std::vector<Batch> spare_;
     bool finished_ = false;  // the second thread has queued its last batch
     bool stopping_ = false;
+    bool inline_ = false;  // no second thread: batches are read by Next itself
+    std::string line_;     // used by whichever thread reads
     Batch current_;
     std::size_t next_ = 0;
 };

@@ -8,6 +8,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "common/BackgroundJob.h"
@@ -417,7 +418,12 @@ class ReadAhead {
   public:
     static std::unique_ptr<ReadAhead> Open(const std::string& path, const std::string& sql,
                                            const std::vector<FieldInfo>& fields) {
-        std::unique_ptr<ReadAhead> ahead(new ReadAhead(fields));
+        std::unique_ptr<ReadAhead> ahead;
+        try {
+            ahead.reset(new ReadAhead(fields));
+        } catch (const std::system_error&) {
+            return nullptr;  // no thread to be had: the walk reads its batches itself
+        }
         if (sqlite3_open_v2(path.c_str(), &ahead->db_, SQLITE_OPEN_READONLY | kPrivateConnection,
                             nullptr) != SQLITE_OK)
             return nullptr;
