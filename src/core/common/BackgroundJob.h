@@ -39,11 +39,6 @@ class BackgroundJob {
         changed_.wait(lock, [&] { return !busy_; });
     }
 
-    bool Busy() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return busy_;
-    }
-
   private:
     void Run() {
         std::unique_lock<std::mutex> lock(mutex_);
