@@ -619,12 +619,26 @@ bool TableWriter::Insert(const Changes& values, ErrorState& error) {
     return true;
 }
 
+std::optional<uint32_t> TableWriter::RowHome(uint32_t pointer) const {
+    const auto slot = RowOnPage(file_.Page(pointer >> 8), static_cast<uint16_t>(pointer & 0xFF));
+    if (!slot || (slot->Flags & DataPage::kDeleted)) return std::nullopt;
+    if (!(slot->Flags & DataPage::kPointer)) return pointer;
+    if (slot->Bytes.size() < 4) return std::nullopt;
+    return U32(slot->Bytes, 0);
+}
+
+void TableWriter::MarkCopyDeleted(uint32_t copy) {
+    if (RowOnPage(file_.Page(copy >> 8), static_cast<uint16_t>(copy & 0xFF)))
+        DataPage::SetSlotFlags(file_.MutablePage(copy >> 8), static_cast<uint16_t>(copy & 0xFF),
+                               DataPage::kDeleted | DataPage::kPointer);
+}
+
 bool TableWriter::Update(uint32_t pointer, const Changes& values, ErrorState& error) {
     if (damaged_) return false;
     const uint32_t page = pointer >> 8;
     const auto slot = static_cast<uint16_t>(pointer & 0xFF);
-    const auto original = RowOnPage(file_.Page(page), slot);
-    if (!original || (original->Flags & DataPage::kDeleted)) {
+    const auto home = RowHome(pointer);
+    if (!home) {
         SetJetError(error, JetError::RecordDeleted);
         return false;
     }
@@ -658,12 +672,10 @@ bool TableWriter::Update(uint32_t pointer, const Changes& values, ErrorState& er
         return false;
     }
     // The row's bytes live at the slot itself, or where its pointer sends them.
-    uint32_t home = pointer;
-    if (original->Flags & DataPage::kPointer) home = U32(original->Bytes, 0);
-    const auto place = RowOnPage(file_.Page(home >> 8), static_cast<uint16_t>(home & 0xFF));
+    const auto place = RowOnPage(file_.Page(*home >> 8), static_cast<uint16_t>(*home & 0xFF));
     if (place && bytes.size() <= place->Bytes.size()) {
         bytes = PackRow(table_, row, place->Bytes.size());
-        MutableRow target = MutableRowAt(file_, home);
+        MutableRow target = MutableRowAt(file_, *home);
         std::copy(bytes.begin(), bytes.end(), target.Data);
         return UpdateIndexEntries(&oldKeys, &keys, pointer, error);
     }
@@ -682,8 +694,8 @@ bool TableWriter::Delete(uint32_t pointer, ErrorState& error) {
     if (damaged_) return false;
     const uint32_t page = pointer >> 8;
     const auto slot = static_cast<uint16_t>(pointer & 0xFF);
-    const auto original = RowOnPage(file_.Page(page), slot);
-    if (!original || (original->Flags & DataPage::kDeleted)) {
+    const auto home = RowHome(pointer);
+    if (!home) {
         SetJetError(error, JetError::RecordDeleted);
         return false;
     }
@@ -692,14 +704,8 @@ bool TableWriter::Delete(uint32_t pointer, ErrorState& error) {
     const RowKeys keys = KeysOf(row, nullptr, false, nullptr);
     if (!UpdateIndexEntries(&keys, nullptr, pointer, error)) return false;
     DataPage::SetSlotFlags(file_.MutablePage(page), slot, DataPage::kDeleted | DataPage::kPointer);
-    if ((original->Flags & DataPage::kPointer) && original->Bytes.size() >= 4) {
-        // Readers that follow the pointer before looking at the flag must find the row deleted.
-        const uint32_t moved = U32(original->Bytes, 0);
-        if (RowOnPage(file_.Page(moved >> 8), static_cast<uint16_t>(moved & 0xFF)))
-            DataPage::SetSlotFlags(file_.MutablePage(moved >> 8),
-                                   static_cast<uint16_t>(moved & 0xFF),
-                                   DataPage::kDeleted | DataPage::kPointer);
-    }
+    // Readers that follow the pointer before looking at the flag must find the row deleted.
+    if (*home != pointer) MarkCopyDeleted(*home);
     --table_.RowCount;
     PutDefinition32(file_, table_, kRowCountAt, table_.RowCount);
     return true;

@@ -100,6 +100,12 @@ class TableWriter {
     bool WriteLongValues(StoredRow& row, ErrorState& error);
     std::optional<std::string> StoreLongValue(std::size_t column, const std::string& data,
                                               ErrorState& error);
+    // Where the bytes of the live row at `pointer` are: the slot itself, or the place its overflow
+    // pointer names. None for a deleted or missing row. A value, never a view into a page: pages
+    // may move while rows and index entries are written.
+    std::optional<uint32_t> RowHome(uint32_t pointer) const;
+    // A copy of a row that no slot points at any more is deleted for every reader.
+    void MarkCopyDeleted(uint32_t copy);
     uint32_t PlaceRow(std::string_view row, PageTarget& target, ErrorState& error);
     uint32_t FindPageWithRoom(PageTarget& target, std::size_t size);
     void Fail(ErrorState& error, int32_t number, const std::string& what);

@@ -1,0 +1,85 @@
+#pragma once
+
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "TestSupport.h"
+#include "ToolSupport.h"
+#include "access/Verifier.h"
+#include "sources/engine/Engine.h"
+
+#include <gtest/gtest.h>
+
+// Helpers of the Access writer tests: fixture copies, mdb-export output, the verifier's findings
+// and values for fields of every type.
+namespace vantrel {
+
+inline constexpr const char* kFormats[] = {"jet4_v2000.mdb", "jet4_v2003.mdb", "ace12_v2007.accdb",
+                                           "ace14_v2010.accdb", "ace16_v2016.accdb"};
+
+inline std::string Copy(const test::TempDir& dir, const std::string& name) {
+    const std::string to = dir.File(name);
+    std::filesystem::copy_file(test::Fixture("access/" + name), to);
+    return to;
+}
+
+inline std::vector<std::string> Export(const std::string& path, const std::string& table) {
+    return test::ToolLines("mdb-export -d '|' -D '%Y-%m-%d %H:%M:%S' '" + path + "' '" + table +
+                           "' 2>&1");
+}
+
+inline std::string Problems(const std::string& path) {
+    std::string all;
+    for (const auto& p : access::VerifyDatabase(path))
+        all += p + "\n";
+    return all;
+}
+
+inline std::unique_ptr<Database> OpenForChanges(Engine& engine, const std::string& path) {
+    auto db = engine.OpenDatabase(path, 2, false);
+    EXPECT_TRUE(db) << engine.Error().Description;
+    return db;
+}
+
+// A value for row n of a field of any type, distinct per row so unique indexes take it.
+inline Value ValueFor(const FieldInfo& f, int n) {
+    switch (f.Type) {
+        case FieldType::Boolean:
+            return Value::Boolean(n % 2 == 0);
+        case FieldType::Byte:
+            return Value::Integer(n % 250);
+        case FieldType::Integer:
+            return Value::Integer(n - 20000);
+        case FieldType::Long:
+        case FieldType::BigInt:
+            return Value::Integer(7000000 + n);
+        case FieldType::Currency:
+            return Value::Currency(123456789 + n);
+        case FieldType::Single:
+        case FieldType::Double:
+            return Value::Double(1e6 + n * 1.25);
+        case FieldType::Date:
+            return Value::DateTime(45000.5 + n);
+        case FieldType::Guid: {
+            char text[40];
+            std::snprintf(text, sizeof text, "{%08X-1234-4321-ABCD-0123456789AB}", 0x10000000 + n);
+            return Value::Guid(text);
+        }
+        case FieldType::Decimal:
+            return Value::Decimal(std::to_string(500 + n) + ".5");
+        case FieldType::Binary:
+        case FieldType::LongBinary:
+            return Value::Bytes(std::string(static_cast<std::size_t>(n % 300), 'b'));
+        case FieldType::Memo:
+            return Value::Text("メモ" + std::string(static_cast<std::size_t>(n * 37 % 5000), 'm'));
+        default: {
+            const std::string text = "値" + std::to_string(n);
+            return Value::Text(f.Size > 0 && f.Size < 8 ? std::to_string(n % 10) : text);
+        }
+    }
+}
+
+}  // namespace vantrel
