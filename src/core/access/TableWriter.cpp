@@ -687,6 +687,8 @@ bool TableWriter::Update(uint32_t pointer, const Changes& values, ErrorState& er
     MutableRow slotRow = MutableRowAt(file_, pointer);
     Put32(slotRow.Data, moved);
     DataPage::SetSlotFlags(file_.MutablePage(page), slot, DataPage::kPointer);
+    // The copy the row leaves behind must not be read as a row of its own.
+    if (*home != pointer) MarkCopyDeleted(*home);
     return UpdateIndexEntries(&oldKeys, &keys, pointer, error);
 }
 
