@@ -465,6 +465,76 @@ TEST(IndexTree, RebuiltIndexesMatchTheRowsAndPassTheVerifier) {
     }
 }
 
+// Leaves must form one chain across the level: a scan in index order follows them. Node pages
+// are only entered from above; left unlinked where their parent changes, as another writer
+// leaves them, they are noted, never reported.
+TEST(IndexTree, NodeLinksCutWhereTheParentChangesAreANoteLeafLinksMustHold) {
+    MemoryStore pristine(test::ReadBytes(test::Fixture("access/ace14_v2010.accdb")));
+    const JetTable table = LoadTable(pristine, "EmptyAllTypes");
+    const JetRealIndex& primary = IndexNamed(table, "PrimaryKey");
+    // Long keys that differ early: few fit a page, so a few thousand make four levels.
+    std::mt19937 random(17);
+    ErrorState error;
+    for (uint32_t i = 0; i < 6000; ++i) {
+        std::string key = "\x7f" + LittleEndian(__builtin_bswap32(i), 4);
+        for (int k = 0; k < 190; ++k)
+            key.push_back(static_cast<char>(random()));
+        ASSERT_TRUE(InsertIndexEntry(pristine, table, primary, key, 5000 + i / 100,
+                                     static_cast<uint8_t>(i % 100), error))
+            << error.Description;
+    }
+    const auto walk = WalkIndexTree(pristine, primary, table.DefinitionPage);
+    ASSERT_GE(walk.Levels.size(), 4u);
+    std::vector<std::string> notes;
+    EXPECT_EQ(CheckIndexStructure(pristine, table, primary, &notes), std::vector<std::string>{});
+    EXPECT_TRUE(notes.empty());
+
+    // Cut every node level where the parent changes.
+    MemoryStore cut(pristine.Bytes());
+    std::size_t cuts = 0;
+    for (std::size_t l = 1; l + 1 < walk.Levels.size(); ++l) {
+        for (std::size_t i = 0; i + 1 < walk.Levels[l].size(); ++i) {
+            if (walk.Parents[l][i] == walk.Parents[l][i + 1]) continue;
+            Put32(cut.MutablePage(walk.Levels[l][i]) + 16, 0);
+            Put32(cut.MutablePage(walk.Levels[l][i + 1]) + 12, 0);
+            cuts += 2;
+        }
+    }
+    ASSERT_GT(cuts, 0u);
+    notes.clear();
+    EXPECT_EQ(CheckIndexStructure(cut, table, primary, &notes), std::vector<std::string>{});
+    ASSERT_EQ(notes.size(), 1u);
+    EXPECT_NE(notes[0].find("節のページ " + std::to_string(cuts) + " 枚"), std::string::npos)
+        << notes[0];
+
+    // A node link inside a parent's group, or naming another page, is damage; so is any cut
+    // between leaves.
+    const auto& nodes = walk.Levels[walk.Levels.size() - 2];
+    const auto& leaves = walk.Levels.back();
+    const auto& leafParents = walk.Parents.back();
+    std::size_t groupEnd = 0;
+    while (leafParents[groupEnd] == leafParents[groupEnd + 1])
+        ++groupEnd;
+    const struct {
+        uint32_t Page;
+        std::size_t Offset;
+        uint32_t Value;
+    } damage[] = {
+        {nodes[0], 16, nodes.back()},
+        {walk.Levels[1][0], 16, 0},
+        {leaves[groupEnd], 16, 0},
+        {leaves[groupEnd + 1], 12, 0},
+    };
+    for (const auto& d : damage) {
+        MemoryStore broken(cut.Bytes());
+        Put32(broken.MutablePage(d.Page) + d.Offset, d.Value);
+        const auto problems = CheckIndexStructure(broken, table, primary);
+        ASSERT_EQ(problems.size(), 1u) << d.Page;
+        EXPECT_EQ(problems[0], "ページ " + std::to_string(d.Page) +
+                                   " の前後のページへのリンクが正しくありません");
+    }
+}
+
 TEST(IndexTree, DamagedTreesAreReportedNeverCrash) {
     const std::string original = test::ReadBytes(test::Fixture("access/ace16_v2016.accdb"));
     MemoryStore pristine(original);

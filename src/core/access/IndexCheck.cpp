@@ -16,20 +16,37 @@ std::string EntryText(const IndexEntry& entry) {
     return "ページ " + std::to_string(entry.DataPage) + " の行 " + std::to_string(entry.DataRow);
 }
 
-// Every level is a chain: no link before the first page or after the last.
+// Every level is a chain: no link before the first page or after the last. Leaves must be: a
+// scan in index order follows them. Nodes are only ever entered from above; another writer
+// leaves them unlinked where their parent changes, which is noted, not reported.
 void CheckLinks(const PageSource& source, const IndexTreeWalk& walk,
-                std::vector<std::string>& problems) {
-    for (const auto& level : walk.Levels) {
+                std::vector<std::string>& problems, std::vector<std::string>* notes) {
+    std::size_t groupEnds = 0;
+    for (std::size_t l = 0; l < walk.Levels.size(); ++l) {
+        const auto& level = walk.Levels[l];
+        const auto& parents = walk.Parents[l];
+        const bool nodes = l + 1 < walk.Levels.size();
         for (std::size_t i = 0; i < level.size(); ++i) {
             const std::string_view page = source.Page(level[i]);
             const uint32_t prev = i > 0 ? level[i - 1] : 0;
             const uint32_t next = i + 1 < level.size() ? level[i + 1] : 0;
-            if (U32(page, 12) != prev || U32(page, 16) != next) {
+            const bool firstOfGroup = i > 0 && parents[i - 1] != parents[i];
+            const bool lastOfGroup = i + 1 < level.size() && parents[i + 1] != parents[i];
+            const uint32_t storedPrev = U32(page, 12), storedNext = U32(page, 16);
+            const bool prevCut = nodes && firstOfGroup && storedPrev == 0;
+            const bool nextCut = nodes && lastOfGroup && storedNext == 0;
+            if ((storedPrev != prev && !prevCut) || (storedNext != next && !nextCut)) {
                 problems.push_back("ページ " + std::to_string(level[i]) +
                                    " の前後のページへのリンクが正しくありません");
+            } else if (prevCut || nextCut) {
+                ++groupEnds;
             }
         }
     }
+    if (groupEnds > 0 && notes)
+        notes->push_back("節のページ " + std::to_string(groupEnds) +
+                         " 枚で、親の節が変わる所の前後のページへのリンクがありません "
+                         "(ほかのライブラリが書く形です。索引は上からたどって読めます)");
 }
 
 void CheckUsageMap(const PageSource& source, const JetRealIndex& index, const IndexTreeWalk& walk,
@@ -108,9 +125,9 @@ std::vector<IndexEntry> ExpectedIndexEntries(const PageSource& source, const Jet
 namespace {
 
 std::vector<std::string> CheckTree(const PageSource& source, const JetRealIndex& index,
-                                   const IndexTreeWalk& walk) {
+                                   const IndexTreeWalk& walk, std::vector<std::string>* notes) {
     std::vector<std::string> problems = walk.Problems;
-    CheckLinks(source, walk, problems);
+    CheckLinks(source, walk, problems, notes);
     CheckUsageMap(source, index, walk, problems);
     return problems;
 }
@@ -118,18 +135,25 @@ std::vector<std::string> CheckTree(const PageSource& source, const JetRealIndex&
 }  // namespace
 
 std::vector<std::string> CheckIndexStructure(const PageSource& source, const JetTable& table,
-                                             const JetRealIndex& index) {
-    return CheckTree(source, index, WalkIndexTree(source, index, table.DefinitionPage));
+                                             const JetRealIndex& index,
+                                             std::vector<std::string>* notes) {
+    return CheckTree(source, index, WalkIndexTree(source, index, table.DefinitionPage), notes);
 }
 
 std::vector<std::string> CheckIndexTree(const PageSource& source, const JetTable& table,
                                         const JetRealIndex& index, const std::string& tableName,
-                                        const std::string& indexName, int version) {
+                                        const std::string& indexName, int version,
+                                        std::vector<std::string>* notes) {
     const IndexTreeWalk walk = WalkIndexTree(source, index, table.DefinitionPage);
-    std::vector<std::string> problems = CheckTree(source, index, walk);
+    std::vector<std::string> found;
+    std::vector<std::string> problems = CheckTree(source, index, walk, &found);
     if (IndexSupportsKeys(table, index, version)) CheckKeys(source, table, index, walk, problems);
+    const std::string where = tableName + " の索引 " + indexName + ": ";
     for (auto& problem : problems)
-        problem = tableName + " の索引 " + indexName + ": " + problem;
+        problem = where + problem;
+    for (const auto& note : found) {
+        if (notes) notes->push_back(where + note);
+    }
     return problems;
 }
 

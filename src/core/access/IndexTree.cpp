@@ -36,7 +36,7 @@ class TreeWalker {
         : source_(source), table_(table), out_(out) {}
 
     // The last leaf entry below `page`, if any.
-    std::optional<std::string> Visit(uint32_t page, std::size_t level) {
+    std::optional<std::string> Visit(uint32_t page, std::size_t level, uint32_t parent = 0) {
         if (level >= kMaxDepth) {
             Problem("索引の階層が深すぎます (" + PageText(page) + ")");
             return std::nullopt;
@@ -58,8 +58,12 @@ class TreeWalker {
         }
         if (U32(data, 4) != table_)
             Problem("索引の " + PageText(page) + " は別のテーブルのものです");
-        if (out_.Levels.size() <= level) out_.Levels.resize(level + 1);
+        if (out_.Levels.size() <= level) {
+            out_.Levels.resize(level + 1);
+            out_.Parents.resize(level + 1);
+        }
         out_.Levels[level].push_back(page);
+        out_.Parents[level].push_back(parent);
         return image->IsLeaf() ? VisitLeaf(page, level, *image) : VisitNode(page, level, *image);
     }
 
@@ -91,13 +95,13 @@ class TreeWalker {
             if (i > 0 && CompareEntries(image.Entries[i - 1], true, entry, true) >= 0)
                 Problem("節の " + PageText(page) + " の項目の順序が正しくありません");
             const uint32_t child = EntryChild(entry);
-            last = Visit(child, level + 1);
+            last = Visit(child, level + 1, page);
             if (last && *last != LeafForm(entry)) {
                 Problem("節の " + PageText(page) + " の項目が子の " + PageText(child) +
                         " の最後の項目と一致しません");
             }
         }
-        if (image.Tail != 0) last = Visit(image.Tail, level + 1);
+        if (image.Tail != 0) last = Visit(image.Tail, level + 1, page);
         return last;
     }
 

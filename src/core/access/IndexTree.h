@@ -23,9 +23,10 @@ struct IndexEntry {
 
 // What a walk from the root finds.
 struct IndexTreeWalk {
-    std::vector<IndexEntry> Entries;            // every leaf entry, left to right
-    std::vector<std::vector<uint32_t>> Levels;  // the pages of each level, root first
-    std::vector<std::string> Problems;          // broken order, node entries, pages
+    std::vector<IndexEntry> Entries;             // every leaf entry, left to right
+    std::vector<std::vector<uint32_t>> Levels;   // the pages of each level, root first
+    std::vector<std::vector<uint32_t>> Parents;  // the node above each page of Levels (root: 0)
+    std::vector<std::string> Problems;           // broken order, node entries, pages
 };
 
 // Walks the B-tree of `index` from its root page. Node entries must equal the last entry below

@@ -68,7 +68,7 @@ std::string RowProblem(const PageSource& file, const JetTable& table, std::strin
 }
 
 void VerifyTable(const JetFile& file, const JetCatalogEntry& entry,
-                 std::vector<std::string>& problems) {
+                 std::vector<std::string>& problems, std::vector<std::string>* notes) {
     std::string problem;
     const auto table = ReadTableDefinition(file, entry.DefinitionPage, problem);
     auto report = [&](const std::string& text) { problems.push_back(entry.Name + ": " + text); };
@@ -126,14 +126,14 @@ void VerifyTable(const JetFile& file, const JetCatalogEntry& entry,
     }
     for (std::size_t r = 0; r < table->RealIndexes.size(); ++r) {
         for (auto& line : CheckIndexTree(file, *table, table->RealIndexes[r], entry.Name,
-                                         IndexNames(*table, r), file.Version()))
+                                         IndexNames(*table, r), file.Version(), notes))
             problems.push_back(std::move(line));
     }
 }
 
 }  // namespace
 
-std::vector<std::string> VerifyDatabase(const std::string& path) {
+std::vector<std::string> VerifyDatabase(const std::string& path, std::vector<std::string>* notes) {
     std::vector<std::string> problems;
     ErrorState error;
     JetFile file;
@@ -149,7 +149,7 @@ std::vector<std::string> VerifyDatabase(const std::string& path) {
         // never writes them, so only user tables are held to it.
         if ((static_cast<uint32_t>(entry.Flags) & 0x80000002u) || entry.Name.rfind("MSys", 0) == 0)
             continue;
-        VerifyTable(file, entry, problems);
+        VerifyTable(file, entry, problems, notes);
     }
     return problems;
 }
