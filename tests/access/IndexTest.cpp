@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <deque>
 #include <random>
 
 #include "TestSupport.h"
@@ -22,21 +23,22 @@ const char* const kFormats[] = {"jet4_v2000.mdb", "jet4_v2003.mdb", "ace12_v2007
                                 "ace14_v2010.accdb", "ace16_v2016.accdb"};
 
 // A database in memory. New pages go at the end of the file and into the usage map, which
-// turns into a list of bitmap pages once a page falls outside its inline window.
+// turns into a list of bitmap pages once a page falls outside its inline window. Every page has
+// its own buffer, so views of pages stay valid while pages are added.
 class MemoryStore : public PageStore {
   public:
-    explicit MemoryStore(std::string bytes) : bytes_(std::move(bytes)) {}
+    explicit MemoryStore(const std::string& bytes) {
+        for (std::size_t at = 0; at + kPage <= bytes.size(); at += kPage)
+            pages_.push_back(bytes.substr(at, kPage));
+    }
 
-    uint32_t PageCount() const override { return static_cast<uint32_t>(bytes_.size() / kPage); }
+    uint32_t PageCount() const override { return static_cast<uint32_t>(pages_.size()); }
     std::string_view Page(uint32_t n) const override {
-        if (n >= PageCount()) return {};
-        return std::string_view(bytes_).substr(std::size_t{n} * kPage, kPage);
+        return n < PageCount() ? std::string_view(pages_[n]) : std::string_view{};
     }
-    char* MutablePage(uint32_t n) override {
-        return n < PageCount() ? bytes_.data() + std::size_t{n} * kPage : nullptr;
-    }
-    uint32_t AllocatePage(uint32_t usageMap, ErrorState&) override {
-        const uint32_t page = AppendPage();
+    char* MutablePage(uint32_t n) override { return n < PageCount() ? pages_[n].data() : nullptr; }
+    uint32_t AllocatePage(uint32_t usageMap, ErrorState& error) override {
+        const uint32_t page = AppendPage(error);
         MarkPage(usageMap, page, true);
         return page;
     }
@@ -44,69 +46,65 @@ class MemoryStore : public PageStore {
         MarkPage(usageMap, page, false);
         std::memset(MutablePage(page), 0, kPage);
     }
-
-    const std::string& Bytes() const { return bytes_; }
-    int Version() const { return U8(bytes_, 0x14); }
-
-  private:
-    uint32_t AppendPage() {
-        bytes_.append(kPage, '\0');
+    uint32_t AppendPage(ErrorState&) override {
+        pages_.emplace_back(kPage, '\0');
         return PageCount() - 1;
     }
 
-    char* MapRow(uint32_t pointer, std::size_t& size) {
-        const auto row = RowAt(*this, pointer);
-        if (!row) return nullptr;
-        size = row->size();
-        return bytes_.data() + (row->data() - bytes_.data());
+    std::string Bytes() const {
+        std::string bytes;
+        for (const auto& page : pages_)
+            bytes += page;
+        return bytes;
     }
+    int Version() const { return U8(pages_[0], 0x14); }
 
+  private:
     static void SetBit(char* bits, uint32_t n, bool on) {
         const auto mask = static_cast<char>(1 << (n % 8));
         bits[n / 8] = static_cast<char>(on ? bits[n / 8] | mask : bits[n / 8] & ~mask);
     }
 
     void MarkPage(uint32_t pointer, uint32_t page, bool used) {
-        std::size_t size = 0;
-        char* map = MapRow(pointer, size);
-        if (!map || size < 5) {
+        const MutableRow map = MutableRowAt(*this, pointer);
+        if (map.Size < 5) {
             ADD_FAILURE() << "no usage map at " << pointer;
             return;
         }
-        if (map[0] == 0) {
-            const uint32_t start = U32(std::string_view(map, size), 1);
-            if (page >= start && page - start < (size - 5) * 8) {
-                SetBit(map + 5, page - start, used);
+        if (map.Data[0] == 0) {
+            const uint32_t start = U32(std::string_view(map.Data, map.Size), 1);
+            if (page >= start && page - start < (map.Size - 5) * 8) {
+                SetBit(map.Data + 5, page - start, used);
                 return;
             }
-            const auto pages = PagesInUsageMap(*this, std::string_view(map, size));
-            std::memset(map, 0, size);
-            map[0] = 1;
+            const auto pages = PagesInUsageMap(*this, std::string_view(map.Data, map.Size));
+            std::memset(map.Data, 0, map.Size);
+            map.Data[0] = 1;
             for (uint32_t p : pages)
-                MarkInBitmapPage(pointer, p, true);
+                MarkInBitmapPage(map, p, true);
         }
-        MarkInBitmapPage(pointer, page, used);
+        MarkInBitmapPage(map, page, used);
     }
 
-    void MarkInBitmapPage(uint32_t pointer, uint32_t page, bool used) {
+    void MarkInBitmapPage(const MutableRow& map, uint32_t page, bool used) {
         constexpr uint32_t perPage = (kPage - 4) * 8;
-        std::size_t size = 0;
         const std::size_t at = 1 + 4 * std::size_t{page / perPage};
-        if (!MapRow(pointer, size) || at + 4 > size) {
+        if (at + 4 > map.Size) {
             ADD_FAILURE() << "page " << page << " beyond the usage map";
             return;
         }
-        uint32_t bitmap = U32(std::string_view(MapRow(pointer, size), size), at);
+        uint32_t bitmap = U32(std::string_view(map.Data, map.Size), at);
         if (bitmap == 0) {
-            bitmap = AppendPage();
-            Put32(MapRow(pointer, size) + at, bitmap);
+            ErrorState error;
+            bitmap = AppendPage(error);
+            Put32(map.Data + at, bitmap);
             MutablePage(bitmap)[0] = 0x05;
             MutablePage(bitmap)[1] = 0x01;
         }
         SetBit(MutablePage(bitmap) + 4, page % perPage, used);
     }
 
-    std::string bytes_;
+    std::deque<std::string> pages_;
 };
 
 JetTable LoadTable(const PageSource& source, const std::string& name) {

@@ -1,7 +1,12 @@
 #pragma once
 
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -80,6 +85,31 @@ inline Value ValueFor(const FieldInfo& f, int n) {
             return Value::Text(f.Size > 0 && f.Size < 8 ? std::to_string(n % 10) : text);
         }
     }
+}
+
+// Runs `work` in a child process, which writes a byte on the descriptor it is given at each step
+// it reaches, and kills it (SIGKILL) once `steps` bytes came and `delay` more microseconds passed.
+// A child that ends by itself must end with status 0.
+inline void KillAfterSteps(const std::function<void(int)>& work, int steps, useconds_t delay) {
+    int marks[2];
+    ASSERT_EQ(::pipe(marks), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::close(marks[0]);
+        work(marks[1]);
+        ::_exit(0);
+    }
+    ::close(marks[1]);
+    char mark = 0;
+    for (int got = 0; got < steps && ::read(marks[0], &mark, 1) == 1; ++got) {
+    }
+    if (delay > 0) ::usleep(delay);
+    ::kill(child, SIGKILL);
+    ::close(marks[0]);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_FALSE(WIFEXITED(status) && WEXITSTATUS(status) != 0) << WEXITSTATUS(status);
 }
 
 }  // namespace vantrel

@@ -742,13 +742,8 @@ TEST(AccessWriter, AKilledWriterLeavesTheOriginalWholeAndItsLockIsTakenOver) {
     std::mt19937 random(20261208);
     int whole = 0;
     for (int round = 0; round < 8; ++round) {
-        // The child reports each thousand rows on a pipe, and 'S' before it starts saving.
-        int marks[2];
-        ASSERT_EQ(::pipe(marks), 0);
-        const pid_t child = ::fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            ::close(marks[0]);
+        // The child reports each thousand rows, and once more before it starts saving.
+        const auto work = [&](int marks) {
             ErrorState error;
             Engine engine(error);
             auto db = engine.OpenDatabase(path, 2, false);
@@ -759,26 +754,19 @@ TEST(AccessWriter, AKilledWriterLeavesTheOriginalWholeAndItsLockIsTakenOver) {
                 rs->SetValue("A", Value::Text("x" + std::to_string(i % 1000)));
                 rs->SetValue("B", Value::Integer(i));
                 rs->Update();
-                if (i % 1000 == 999 && ::write(marks[1], "r", 1) != 1) ::_exit(4);
+                if (i % 1000 == 999 && ::write(marks, "r", 1) != 1) ::_exit(4);
             }
-            if (::write(marks[1], "S", 1) != 1) ::_exit(4);
+            if (::write(marks, "S", 1) != 1) ::_exit(4);
             db->Close();
-            ::_exit(error.IsSet() ? 1 : 0);
-        }
-        ::close(marks[1]);
+            if (error.IsSet()) ::_exit(1);
+        };
         // Most rounds kill while rows are being added, the last ones while the file is saved.
         const bool duringSave = round >= 5;
         const int wanted = duringSave ? 21 : std::uniform_int_distribution<int>(1, 19)(random);
-        char mark = 0;
-        for (int got = 0; got < wanted && ::read(marks[0], &mark, 1) == 1; ++got) {
-        }
-        if (duringSave)
-            ::usleep(static_cast<useconds_t>(std::uniform_int_distribution<int>(0, 30000)(random)));
-        ::kill(child, SIGKILL);
-        ::close(marks[0]);
-        int status = 0;
-        ASSERT_EQ(::waitpid(child, &status, 0), child);
-        ASSERT_FALSE(WIFEXITED(status) && WEXITSTATUS(status) != 0) << WEXITSTATUS(status);
+        KillAfterSteps(work, wanted,
+                       duringSave ? static_cast<useconds_t>(
+                                        std::uniform_int_distribution<int>(0, 30000)(random))
+                                  : 0);
         const std::string now = test::ReadBytes(path);
         if (!duringSave) {
             EXPECT_TRUE(now == original) << "round " << round;

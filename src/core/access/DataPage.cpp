@@ -69,6 +69,15 @@ bool AddRow(char* page, std::string_view row, uint16_t& slot) {
     return true;
 }
 
+bool HasRows(std::string_view page) {
+    const uint16_t rows = U16(page, 12);
+    for (uint16_t k = 0; k < rows; ++k) {
+        if ((U16(page, kHeaderSize + 2u * k) & (kDeleted | kPointer)) != (kDeleted | kPointer))
+            return true;
+    }
+    return false;
+}
+
 void SetSlotFlags(char* page, uint16_t slot, uint16_t flags) {
     char* entry = page + kHeaderSize + 2u * slot;
     const uint16_t raw = U16(std::string_view(entry, 2), 0);

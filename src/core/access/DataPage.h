@@ -24,6 +24,9 @@ std::size_t RoomForRow(std::string_view page);
 // Adds the row as the page's next slot; false when it does not fit.
 bool AddRow(char* page, std::string_view row, uint16_t& slot);
 void SetSlotFlags(char* page, uint16_t slot, uint16_t flags);
+// Whether some slot still holds a row, a moved row's copy or its pointer (anything but a slot
+// deleted for every reader).
+bool HasRows(std::string_view page);
 
 }  // namespace DataPage
 

@@ -1,14 +1,17 @@
 #include "access/JetFile.h"
 
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstring>
 #include <fstream>
 #include <iterator>
 
 #include "access/Bytes.h"
 #include "access/TableRows.h"
-#include "access/UsageMap.h"
 #include "common/Encoding.h"
-#include "common/SafeFile.h"
 #include "sources/engine/JetErrors.h"
 
 namespace vantrel::access {
@@ -23,20 +26,51 @@ constexpr std::size_t kLogicalIndexBytes = 28;
 
 }  // namespace
 
+int JetVersionOf(std::string_view header) {
+    if (header.size() < 0x15 ||
+        (header.substr(4, 16) != std::string_view("Standard Jet DB\0", 16) &&
+         header.substr(4, 16) != std::string_view("Standard ACE DB\0", 16)))
+        return 0;
+    return static_cast<uint8_t>(header[0x14]);
+}
+
+JetFile::~JetFile() {
+    Close();
+}
+
+void JetFile::Close() {
+    if (mapped_) ::munmap(const_cast<char*>(data_), size_);
+    mapped_ = false;
+    data_ = nullptr;
+    size_ = 0;
+    copy_.clear();
+}
+
 bool JetFile::Open(const std::string& path, ErrorState& error) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+    Close();
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat st {};
+    if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        if (fd >= 0) ::close(fd);
         SetJetError(error, JetError::FileNotFound, path);
         return false;
     }
-    bytes_.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    const bool header = bytes_.size() >= 2 * kPageSize &&
-                        (bytes_.compare(4, 16, std::string_view("Standard Jet DB\0", 16)) == 0 ||
-                         bytes_.compare(4, 16, std::string_view("Standard ACE DB\0", 16)) == 0);
-    version_ = header ? static_cast<uint8_t>(bytes_[0x14]) : 0;
-    if (!header || version_ == 0) {
+    size_ = static_cast<std::size_t>(st.st_size);
+    void* map = size_ > 0 ? ::mmap(nullptr, size_, PROT_READ, MAP_PRIVATE, fd, 0) : MAP_FAILED;
+    if (map != MAP_FAILED) {
+        data_ = static_cast<const char*>(map);
+        mapped_ = true;
+    } else {
+        std::ifstream in(path, std::ios::binary);
+        copy_.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        data_ = copy_.data();
+        size_ = copy_.size();
+    }
+    ::close(fd);
+    version_ = size_ >= 2 * kPageSize ? JetVersionOf(std::string_view(data_, kPageSize)) : 0;
+    if (version_ == 0) {
         SetJetError(error, JetError::UnrecognizedFormat, path);
-        bytes_.clear();
+        Close();
         return false;
     }
     return true;
@@ -44,7 +78,7 @@ bool JetFile::Open(const std::string& path, ErrorState& error) {
 
 std::string_view JetFile::Page(uint32_t n) const {
     if (n >= PageCount()) return {};
-    return std::string_view(bytes_).substr(std::size_t{n} * kPageSize, kPageSize);
+    return std::string_view(data_ + std::size_t{n} * kPageSize, kPageSize);
 }
 
 // Jet4 text: UCS-2, or "FF FE" and one byte a character with zero bytes switching modes.
@@ -87,36 +121,6 @@ std::string DecodeJetText(std::string_view bytes) {
     std::string out;
     TextDecoder(TextEncoding::Utf16LE).Decode(utf16, out, true);
     return out;
-}
-
-char* JetFile::MutablePage(uint32_t n) {
-    if (n >= PageCount()) return nullptr;
-    changed_ = true;
-    return bytes_.data() + std::size_t{n} * kPageSize;
-}
-
-uint32_t JetFile::AllocatePage(uint32_t usageMap, ErrorState& error) {
-    // Access files end at 2 GB; past that Access cannot open them.
-    if (bytes_.size() + kPageSize > (std::size_t{1} << 31)) {
-        SetJetError(error, JetError::DiskFull, "2 GB");
-        return 0;
-    }
-    const uint32_t page = PageCount();
-    bytes_.append(kPageSize, '\0');
-    changed_ = true;
-    if (!MarkPageInUse(*this, page, error)) return 0;
-    if (usageMap != 0 && !AddPageToUsageMap(*this, usageMap, page, error)) return 0;
-    return page;
-}
-
-void JetFile::ReleasePage(uint32_t page, uint32_t usageMap) {
-    // The page stays allocated in the file; it only leaves its owner. Access reclaims such
-    // pages when the database is compacted.
-    RemovePageFromUsageMap(*this, usageMap, page);
-}
-
-bool JetFile::Save(const std::string& path, ErrorState& error) const {
-    return WriteFileAtomically(path, bytes_, error);
 }
 
 MutableRow MutableRowAt(PageStore& store, uint32_t pointer) {

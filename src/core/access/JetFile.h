@@ -11,33 +11,37 @@
 
 namespace vantrel::access {
 
-// The pages of a Jet4 or ACE file (4 KB pages), held in memory. This is the layer the project's
-// own Access writer and its structural verifier stand on. Changes stay in memory until Save.
-class JetFile : public PageStore {
+// The pages of a Jet4 or ACE file (4 KB pages) for reading: mapped into memory, so that views of
+// pages stay valid while the file is open. The verifier and the tests read through it; the writer
+// has its own store (JetWriteFile).
+class JetFile : public PageSource {
   public:
     static constexpr uint32_t kPageSize = 4096;
 
+    JetFile() = default;
+    JetFile(const JetFile&) = delete;
+    JetFile& operator=(const JetFile&) = delete;
+    ~JetFile();
+
     // False (with the error set) for anything but a readable Jet4/ACE file.
     bool Open(const std::string& path, ErrorState& error);
-    uint32_t PageCount() const override { return static_cast<uint32_t>(bytes_.size() / kPageSize); }
+    uint32_t PageCount() const override { return static_cast<uint32_t>(size_ / kPageSize); }
     // The version byte: 1 Jet4, 2 ACE12 (2007), 3 ACE14 (2010), 5 ACE16, 6 ACE17.
     int Version() const { return version_; }
     std::string_view Page(uint32_t n) const override;
 
-    char* MutablePage(uint32_t n) override;
-    // New pages are always added at the end of the file: free pages inside the file are never
-    // reused, so a page another structure still points at can never be overwritten.
-    uint32_t AllocatePage(uint32_t usageMap, ErrorState& error) override;
-    void ReleasePage(uint32_t page, uint32_t usageMap) override;
-    bool Changed() const { return changed_; }
-    // Writes every page to `path` crash-safely (temporary file, fsync, rename).
-    bool Save(const std::string& path, ErrorState& error) const;
-
   private:
-    bool changed_ = false;
-    std::string bytes_;
+    void Close();
+
+    const char* data_ = nullptr;
+    std::size_t size_ = 0;
+    bool mapped_ = false;
+    std::string copy_;  // the bytes, where the file could not be mapped
     int version_ = 0;
 };
+
+// The version byte of a Jet4/ACE file whose first page is `header`; 0 for anything else.
+int JetVersionOf(std::string_view header);
 
 // One column of a table definition.
 struct JetColumn {

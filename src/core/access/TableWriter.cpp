@@ -22,9 +22,6 @@ namespace vantrel::access {
 namespace {
 
 constexpr std::size_t kInlineLongValue = 64;
-constexpr std::size_t kLongValueRow = 4076;
-constexpr std::size_t kLongValueChunk = 4072;
-constexpr std::size_t kMinimumRoom = 64;  // pages with less room leave the free-space map
 constexpr std::size_t kRowCountAt = 16;
 constexpr std::size_t kAutoNumberAt = 20;
 
@@ -97,7 +94,7 @@ std::string RandomGuid() {
 
 }  // namespace
 
-std::unique_ptr<TableWriter> TableWriter::Open(JetFile& file, const JetCatalogEntry& entry,
+std::unique_ptr<TableWriter> TableWriter::Open(JetWriteFile& file, const JetCatalogEntry& entry,
                                                const std::vector<JetCatalogEntry>& catalog,
                                                ErrorState& error) {
     std::string problem;
@@ -124,24 +121,17 @@ std::unique_ptr<TableWriter> TableWriter::Open(JetFile& file, const JetCatalogEn
     return writer;
 }
 
-TableWriter::TableWriter(JetFile& file, std::string name, JetTable table)
-    : file_(file), name_(std::move(name)), table_(std::move(table)) {
+TableWriter::TableWriter(JetWriteFile& file, std::string name, JetTable table)
+    : file_(file), name_(std::move(name)), table_(std::move(table)), storage_(file_, table_) {
     properties_.resize(table_.Columns.size());
-    rows_ = PageTarget{table_.OwnedPagesMap, table_.FreePagesMap, false, 0, false};
-    for (const auto& col : table_.Columns) {
-        PageTarget target = rows_;
-        target.LongValues = true;
-        if (col.LongValueOwnedMap != 0 && col.LongValueFreeMap != 0) {
-            target.OwnedMap = col.LongValueOwnedMap;
-            target.FreeMap = col.LongValueFreeMap;
-        }
-        longValues_.push_back(target);
-    }
 }
 
-std::vector<uint32_t> TableWriter::LiveRows() const {
+std::vector<uint32_t> TableWriter::LiveRows() {
     std::vector<uint32_t> rows;
+    ErrorState ignored;
     for (uint32_t page : PagesInUsageMap(file_, RowAt(file_, table_.OwnedPagesMap).value_or(""))) {
+        // Only row pointers are kept: the pages read may leave the cache again.
+        file_.Checkpoint(ignored);
         const std::string_view data = file_.Page(page);
         if (data.empty() || U8(data, 0) != 0x01 || DataPage::TableOf(data) != table_.DefinitionPage)
             continue;
@@ -244,91 +234,10 @@ bool TableWriter::CheckRow(const StoredRow& row, ErrorState& error) const {
     return true;
 }
 
-uint32_t TableWriter::FindPageWithRoom(PageTarget& target, std::size_t size) {
-    if (target.Current != 0 && DataPage::RoomForRow(file_.Page(target.Current)) >= size)
-        return target.Current;
-    if (target.Searched) return 0;
-    target.Searched = true;
-    const auto pages = PagesInUsageMap(file_, RowAt(file_, target.FreeMap).value_or(""));
-    for (auto it = pages.rbegin(); it != pages.rend(); ++it) {
-        const std::string_view page = file_.Page(*it);
-        if (page.empty() || U8(page, 0) != 0x01) continue;
-        const bool kind = target.LongValues ? DataPage::IsLongValuePage(page)
-                                            : DataPage::TableOf(page) == table_.DefinitionPage;
-        if (!kind || !UsageMapHasPage(file_, target.OwnedMap, *it)) continue;
-        if (DataPage::RoomForRow(page) >= size) {
-            target.Current = *it;
-            return *it;
-        }
-    }
-    return 0;
-}
-
-uint32_t TableWriter::PlaceRow(std::string_view row, PageTarget& target, ErrorState& error) {
-    uint32_t page = FindPageWithRoom(target, row.size());
-    if (page == 0) {
-        page = file_.AllocatePage(target.OwnedMap, error);
-        if (page == 0 || !AddPageToUsageMap(file_, target.FreeMap, page, error)) {
-            damaged_ = true;
-            return 0;
-        }
-        char* data = file_.MutablePage(page);
-        if (target.LongValues) {
-            DataPage::InitializeLongValues(data);
-        } else {
-            DataPage::Initialize(data, table_.DefinitionPage);
-        }
-        target.Current = page;
-    }
-    uint16_t slot = 0;
-    char* data = file_.MutablePage(page);
-    if (!DataPage::AddRow(data, row, slot)) {
-        SetJetError(error, JetError::RecordTooLarge, name_);
-        damaged_ = true;
-        return 0;
-    }
-    if (DataPage::RoomForRow(file_.Page(page)) < kMinimumRoom) {
-        RemovePageFromUsageMap(file_, target.FreeMap, page);
-        target.Current = 0;
-    }
-    return page << 8 | slot;
-}
-
-std::optional<std::string> TableWriter::StoreLongValue(std::size_t column, const std::string& data,
-                                                       ErrorState& error) {
-    std::string field(12, '\0');
-    const auto length = static_cast<uint32_t>(data.size());
-    if (data.size() <= kInlineLongValue) {
-        Put32(field.data(), length | 0x80000000u);
-        return field + data;
-    }
-    PageTarget& target = longValues_[column];
-    if (data.size() <= kLongValueRow) {
-        const uint32_t where = PlaceRow(data, target, error);
-        if (where == 0) return std::nullopt;
-        Put32(field.data(), length | 0x40000000u);
-        Put32(field.data() + 4, where);
-        return field;
-    }
-    // A chain, written from its end so that every row knows the next one.
-    uint32_t next = 0;
-    const std::size_t chunks = (data.size() + kLongValueChunk - 1) / kLongValueChunk;
-    for (std::size_t k = chunks; k-- > 0;) {
-        std::string row(4, '\0');
-        Put32(row.data(), next);
-        row.append(data, k * kLongValueChunk, kLongValueChunk);
-        next = PlaceRow(row, target, error);
-        if (next == 0) return std::nullopt;
-    }
-    Put32(field.data(), length);
-    Put32(field.data() + 4, next);
-    return field;
-}
-
 bool TableWriter::WriteLongValues(StoredRow& row, ErrorState& error) {
     for (std::size_t c = 0; c < table_.Columns.size(); ++c) {
         if (!IsLongValue(table_.Columns[c]) || !row[c]) continue;
-        auto field = StoreLongValue(c, *row[c], error);
+        auto field = storage_.StoreLongValue(c, *row[c], error);
         if (!field) return false;
         row[c] = std::move(field);
     }
@@ -567,7 +476,7 @@ bool TableWriter::UpdateIndexEntries(const RowKeys* old, const Keys* now, uint32
 }
 
 bool TableWriter::Insert(const Changes& values, ErrorState& error) {
-    if (damaged_) return false;
+    if (damaged_ || !file_.Checkpoint(error)) return false;
     StoredRow row(table_.Columns.size());
     uint32_t autoNumber = table_.AutoNumber;
     for (std::size_t c = 0; c < table_.Columns.size(); ++c) {
@@ -603,14 +512,15 @@ bool TableWriter::Insert(const Changes& values, ErrorState& error) {
         SetJetError(error, JetError::RecordTooLarge, name_);
         return false;
     }
-    if (!WriteLongValues(packed, error)) return false;
+    if (!WriteLongValues(packed, error)) return Damage();
     std::string bytes = PackRow(table_, packed, 4);
     if (bytes.size() > DataPage::kMaxRowSize) {
         SetJetError(error, JetError::RecordTooLarge, name_);
         return false;
     }
-    const uint32_t pointer = PlaceRow(bytes, rows_, error);
-    if (pointer == 0 || !UpdateIndexEntries(nullptr, &keys, pointer, error)) return false;
+    const uint32_t pointer = storage_.PlaceRow(bytes, error);
+    if (pointer == 0) return Damage();
+    if (!UpdateIndexEntries(nullptr, &keys, pointer, error)) return false;
     if (unverified) wroteUnverifiedKeys_ = true;
     ++table_.RowCount;
     table_.AutoNumber = autoNumber;
@@ -619,34 +529,19 @@ bool TableWriter::Insert(const Changes& values, ErrorState& error) {
     return true;
 }
 
-std::optional<uint32_t> TableWriter::RowHome(uint32_t pointer) const {
-    const auto slot = RowOnPage(file_.Page(pointer >> 8), static_cast<uint16_t>(pointer & 0xFF));
-    if (!slot || (slot->Flags & DataPage::kDeleted)) return std::nullopt;
-    if (!(slot->Flags & DataPage::kPointer)) return pointer;
-    if (slot->Bytes.size() < 4) return std::nullopt;
-    return U32(slot->Bytes, 0);
-}
-
-void TableWriter::MarkCopyDeleted(uint32_t copy) {
-    if (RowOnPage(file_.Page(copy >> 8), static_cast<uint16_t>(copy & 0xFF)))
-        DataPage::SetSlotFlags(file_.MutablePage(copy >> 8), static_cast<uint16_t>(copy & 0xFF),
-                               DataPage::kDeleted | DataPage::kPointer);
-}
-
 bool TableWriter::Update(uint32_t pointer, const Changes& values, ErrorState& error) {
-    if (damaged_) return false;
-    const uint32_t page = pointer >> 8;
-    const auto slot = static_cast<uint16_t>(pointer & 0xFF);
-    const auto home = RowHome(pointer);
+    if (damaged_ || !file_.Checkpoint(error)) return false;
+    const auto home = storage_.RowHome(pointer);
     if (!home) {
         SetJetError(error, JetError::RecordDeleted);
         return false;
     }
     StoredRow row = Read(pointer);
-    std::vector<bool> changedLong(row.size(), false);
+    std::vector<bool> changedLong(row.size(), false), replacedLong(row.size(), false);
     for (std::size_t c = 0; c < table_.Columns.size() && c < values.size(); ++c) {
         const JetColumn& col = table_.Columns[c];
         if (!values[c] || col.IsAutoNumber()) continue;
+        replacedLong[c] = IsLongValue(col) && row[c].has_value();
         if (!Encode(c, *values[c], row[c], error)) return false;
         if (col.Type == JetType::Boolean && !row[c]) row[c] = std::string(1, '\0');
         changedLong[c] = IsLongValue(col) && row[c].has_value();
@@ -662,8 +557,8 @@ bool TableWriter::Update(uint32_t pointer, const Changes& values, ErrorState& er
     if (unverified) wroteUnverifiedKeys_ = true;
     for (std::size_t c = 0; c < row.size(); ++c) {
         if (!changedLong[c]) continue;
-        auto field = StoreLongValue(c, *row[c], error);
-        if (!field) return false;
+        auto field = storage_.StoreLongValue(c, *row[c], error);
+        if (!field) return Damage();
         row[c] = std::move(field);
     }
     std::string bytes = PackRow(table_, row, 4);
@@ -671,32 +566,24 @@ bool TableWriter::Update(uint32_t pointer, const Changes& values, ErrorState& er
         SetJetError(error, JetError::RecordTooLarge, name_);
         return false;
     }
-    // The row's bytes live at the slot itself, or where its pointer sends them.
-    const auto place = RowOnPage(file_.Page(*home >> 8), static_cast<uint16_t>(*home & 0xFF));
-    if (place && bytes.size() <= place->Bytes.size()) {
-        bytes = PackRow(table_, row, place->Bytes.size());
-        MutableRow target = MutableRowAt(file_, *home);
-        std::copy(bytes.begin(), bytes.end(), target.Data);
-        return UpdateIndexEntries(&oldKeys, &keys, pointer, error);
+    // The row's bytes live at the slot itself, or where its pointer sends them; a longer row
+    // moves.
+    const std::size_t room = storage_.RowSizeAt(*home);
+    if (room > 0 && bytes.size() <= room) {
+        storage_.OverwriteRow(*home, PackRow(table_, row, room));
+    } else if (!storage_.MoveRow(pointer, *home, bytes, error)) {
+        return Damage();
     }
-    // A longer row moves; its slot keeps the place in every index and points at it.
-    const uint32_t moved = PlaceRow(bytes, rows_, error);
-    if (moved == 0) return false;
-    DataPage::SetSlotFlags(file_.MutablePage(moved >> 8), static_cast<uint16_t>(moved & 0xFF),
-                           DataPage::kDeleted);
-    MutableRow slotRow = MutableRowAt(file_, pointer);
-    Put32(slotRow.Data, moved);
-    DataPage::SetSlotFlags(file_.MutablePage(page), slot, DataPage::kPointer);
-    // The copy the row leaves behind must not be read as a row of its own.
-    if (*home != pointer) MarkCopyDeleted(*home);
+    // The long values the row no longer points at are given back.
+    for (std::size_t c = 0; c < row.size(); ++c) {
+        if (replacedLong[c]) storage_.FreeLongValue(c, *before[c]);
+    }
     return UpdateIndexEntries(&oldKeys, &keys, pointer, error);
 }
 
 bool TableWriter::Delete(uint32_t pointer, ErrorState& error) {
-    if (damaged_) return false;
-    const uint32_t page = pointer >> 8;
-    const auto slot = static_cast<uint16_t>(pointer & 0xFF);
-    const auto home = RowHome(pointer);
+    if (damaged_ || !file_.Checkpoint(error)) return false;
+    const auto home = storage_.RowHome(pointer);
     if (!home) {
         SetJetError(error, JetError::RecordDeleted);
         return false;
@@ -705,12 +592,18 @@ bool TableWriter::Delete(uint32_t pointer, ErrorState& error) {
     if (!CheckChildrenGone(row, nullptr, error)) return false;
     const RowKeys keys = KeysOf(row, nullptr, false, nullptr);
     if (!UpdateIndexEntries(&keys, nullptr, pointer, error)) return false;
-    DataPage::SetSlotFlags(file_.MutablePage(page), slot, DataPage::kDeleted | DataPage::kPointer);
-    // Readers that follow the pointer before looking at the flag must find the row deleted.
-    if (*home != pointer) MarkCopyDeleted(*home);
+    for (std::size_t c = 0; c < row.size(); ++c) {
+        if (IsLongValue(table_.Columns[c]) && row[c]) storage_.FreeLongValue(c, *row[c]);
+    }
+    storage_.DeleteRow(pointer, *home);
     --table_.RowCount;
     PutDefinition32(file_, table_, kRowCountAt, table_.RowCount);
     return true;
+}
+
+bool TableWriter::Damage() {
+    damaged_ = true;
+    return false;
 }
 
 }  // namespace vantrel::access

@@ -7,14 +7,16 @@
 
 #include "access/IndexKey.h"
 #include "access/JetFile.h"
+#include "access/JetWriteFile.h"
 #include "access/Properties.h"
 #include "access/RowCodec.h"
+#include "access/RowStorage.h"
 #include "common/ErrorState.h"
 #include "sources/engine/Value.h"
 
 namespace vantrel::access {
 
-// Changes in one table of a Jet4/ACE file held in memory: adds, changes and deletes rows with
+// Changes in one table of a Jet4/ACE file open for changes: adds, changes and deletes rows with
 // everything that goes with them (long value pages, usage maps, the row count and autonumber
 // counter, index entries). Every check is made before anything of the row is written.
 class TableWriter {
@@ -23,7 +25,7 @@ class TableWriter {
     using Changes = std::vector<std::optional<Value>>;
 
     // Null with the error set when the table cannot be written safely (the reason named).
-    static std::unique_ptr<TableWriter> Open(JetFile& file, const JetCatalogEntry& entry,
+    static std::unique_ptr<TableWriter> Open(JetWriteFile& file, const JetCatalogEntry& entry,
                                              const std::vector<JetCatalogEntry>& catalog,
                                              ErrorState& error);
 
@@ -32,7 +34,7 @@ class TableWriter {
     const ColumnProperties& Properties(std::size_t column) const { return properties_[column]; }
 
     // Row pointers (row | page << 8) of the live rows, in the order they are stored.
-    std::vector<uint32_t> LiveRows() const;
+    std::vector<uint32_t> LiveRows();
     StoredRow Read(uint32_t pointer) const;
     Value ReadValue(const StoredRow& row, std::size_t column) const;
 
@@ -50,15 +52,6 @@ class TableWriter {
     const std::string& UnappliedDefault() const { return unappliedDefault_; }
 
   private:
-    // Where new rows of one kind go: the table's data pages or a long value column's pages.
-    struct PageTarget {
-        uint32_t OwnedMap = 0;
-        uint32_t FreeMap = 0;
-        bool LongValues = false;
-        uint32_t Current = 0;
-        bool Searched = false;
-    };
-
     // An enforced relationship this table takes part in, on either side.
     struct Relationship {
         bool ChildSide = false;    // this table holds the foreign key
@@ -75,7 +68,7 @@ class TableWriter {
         std::vector<bool> Uncertain;
     };
 
-    TableWriter(JetFile& file, std::string name, JetTable table);
+    TableWriter(JetWriteFile& file, std::string name, JetTable table);
 
     bool SetUpRelationships(const std::vector<JetCatalogEntry>& catalog, ErrorState& error);
     // `memoIsData` marks the Memo columns holding their data rather than their stored field.
@@ -98,24 +91,15 @@ class TableWriter {
     bool CheckRow(const StoredRow& row, ErrorState& error) const;
     std::optional<Value> DefaultFor(std::size_t column);
     bool WriteLongValues(StoredRow& row, ErrorState& error);
-    std::optional<std::string> StoreLongValue(std::size_t column, const std::string& data,
-                                              ErrorState& error);
-    // Where the bytes of the live row at `pointer` are: the slot itself, or the place its overflow
-    // pointer names. None for a deleted or missing row. A value, never a view into a page: pages
-    // may move while rows and index entries are written.
-    std::optional<uint32_t> RowHome(uint32_t pointer) const;
-    // A copy of a row that no slot points at any more is deleted for every reader.
-    void MarkCopyDeleted(uint32_t copy);
-    uint32_t PlaceRow(std::string_view row, PageTarget& target, ErrorState& error);
-    uint32_t FindPageWithRoom(PageTarget& target, std::size_t size);
+    // A write failed part way: the table may be half changed, so nothing of it may be kept.
+    bool Damage();
     void Fail(ErrorState& error, int32_t number, const std::string& what);
 
-    JetFile& file_;
+    JetWriteFile& file_;
     std::string name_;
     JetTable table_;
     std::vector<ColumnProperties> properties_;
-    PageTarget rows_;
-    std::vector<PageTarget> longValues_;  // per column
+    RowStorage storage_;
     std::vector<Relationship> relationships_;
     bool damaged_ = false;
     bool allowUnverifiedKeys_ = false;

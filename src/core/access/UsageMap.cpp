@@ -28,23 +28,26 @@ void Corrupt(ErrorState& error, uint32_t mapPointer) {
                 "使用ページの表 " + std::to_string(mapPointer >> 8));
 }
 
-// The bitmap page of a reference map covering `page`, allocated when `create` asks for it.
-char* ReferenceBitmap(PageStore& store, MutableRow row, uint32_t page, bool create,
+// How a missing bitmap page of a reference map is made: none, a page from the file's free pages
+// (recorded there as used), or a page added at the end (for the file's own map, which must not
+// record into itself while it changes).
+enum class NewBitmap { None, Allocate, Append };
+
+// The bitmap page of a reference map covering `page`, made when `create` asks for it.
+char* ReferenceBitmap(PageStore& store, MutableRow row, uint32_t page, NewBitmap create,
                       ErrorState& error) {
     const std::size_t slot = page / kPagesPerBitmapPage;
     if (1 + 4 * slot + 4 > row.Size) {
-        if (create) SetJetError(error, JetError::DiskFull, "2 GB");
+        if (create != NewBitmap::None) SetJetError(error, JetError::DiskFull, "2 GB");
         return nullptr;
     }
     const uint32_t pointerAt = static_cast<uint32_t>(1 + 4 * slot);
     uint32_t bitmapPage = U32(std::string_view(row.Data, row.Size), pointerAt);
     if (bitmapPage == 0) {
-        if (!create) return nullptr;
-        // The row may move in memory while the file grows: remember where it is.
-        const std::ptrdiff_t rowOffset = row.Data - store.MutablePage(0);
-        bitmapPage = store.AllocatePage(0, error);
+        if (create == NewBitmap::None) return nullptr;
+        bitmapPage =
+            create == NewBitmap::Append ? store.AppendPage(error) : store.AllocatePage(0, error);
         if (bitmapPage == 0) return nullptr;
-        row.Data = store.MutablePage(0) + rowOffset;
         char* bitmap = store.MutablePage(bitmapPage);
         bitmap[0] = 0x05;
         bitmap[1] = 0x01;
@@ -57,6 +60,19 @@ char* ReferenceBitmap(PageStore& store, MutableRow row, uint32_t page, bool crea
         return nullptr;
     }
     return bitmap;
+}
+
+// Turns the map `row` into a list of bitmap pages that record exactly `pages`.
+bool MakeReferenceMap(PageStore& store, MutableRow row, const std::vector<uint32_t>& pages,
+                      NewBitmap create, ErrorState& error) {
+    std::fill(row.Data, row.Data + row.Size, '\0');
+    row.Data[0] = 1;
+    for (uint32_t p : pages) {
+        char* bitmap = ReferenceBitmap(store, row, p, create, error);
+        if (!bitmap) return false;
+        SetBit(bitmap + 4, p % kPagesPerBitmapPage, true);
+    }
+    return true;
 }
 
 }  // namespace
@@ -80,7 +96,7 @@ bool AddPageToUsageMap(PageStore& store, uint32_t mapPointer, uint32_t page, Err
         return false;
     }
     if (row.Data[0] == 1) {
-        char* bitmap = ReferenceBitmap(store, row, page, true, error);
+        char* bitmap = ReferenceBitmap(store, row, page, NewBitmap::Allocate, error);
         if (!bitmap) return false;
         SetBit(bitmap + 4, page % kPagesPerBitmapPage, true);
         return true;
@@ -110,17 +126,7 @@ bool AddPageToUsageMap(PageStore& store, uint32_t mapPointer, uint32_t page, Err
         return true;
     }
     // Otherwise the map becomes a list of bitmap pages covering the whole file.
-    const uint32_t mapPage = mapPointer >> 8;
-    const std::ptrdiff_t rowOffset = row.Data - store.MutablePage(mapPage);
-    std::fill(row.Data, row.Data + row.Size, '\0');
-    row.Data[0] = 1;
-    for (uint32_t p : pages) {
-        row.Data = store.MutablePage(mapPage) + rowOffset;
-        char* bitmap = ReferenceBitmap(store, row, p, true, error);
-        if (!bitmap) return false;
-        SetBit(bitmap + 4, p % kPagesPerBitmapPage, true);
-    }
-    return true;
+    return MakeReferenceMap(store, row, pages, NewBitmap::Allocate, error);
 }
 
 void RemovePageFromUsageMap(PageStore& store, uint32_t mapPointer, uint32_t page) {
@@ -132,20 +138,37 @@ void RemovePageFromUsageMap(PageStore& store, uint32_t mapPointer, uint32_t page
             SetBit(row.Data + 5, page - start, false);
     } else if (row.Data[0] == 1) {
         ErrorState ignored;
-        if (char* bitmap = ReferenceBitmap(store, row, page, false, ignored))
+        if (char* bitmap = ReferenceBitmap(store, row, page, NewBitmap::None, ignored))
             SetBit(bitmap + 4, page % kPagesPerBitmapPage, false);
     }
 }
 
+namespace {
+
+constexpr uint32_t kFileMap = 1u << 8;  // page 1, row 0
+
+// The free pages inside the file that an inline map of the file's own records.
+std::vector<uint32_t> FreeInWindow(const PageSource& source, std::string_view row) {
+    std::vector<uint32_t> free;
+    const uint32_t start = U32(row, 1);
+    const std::string_view bits = row.substr(std::min<std::size_t>(5, row.size()));
+    for (uint32_t n = 0; n < bits.size() * 8; ++n) {
+        if (BitIsSet(bits, n) && start + n < source.PageCount()) free.push_back(start + n);
+    }
+    return free;
+}
+
+}  // namespace
+
 bool MarkPageInUse(PageStore& store, uint32_t page, ErrorState& error) {
-    MutableRow row = MutableRowAt(store, 1u << 8);
+    MutableRow row = MutableRowAt(store, kFileMap);
     if (row.Size < 5) {
-        Corrupt(error, 1u << 8);
+        Corrupt(error, kFileMap);
         return false;
     }
     if (row.Data[0] == 1) {
         // Regions the reference map has no bitmap page for count as in use already.
-        if (char* bitmap = ReferenceBitmap(store, row, page, false, error))
+        if (char* bitmap = ReferenceBitmap(store, row, page, NewBitmap::None, error))
             SetBit(bitmap + 4, page % kPagesPerBitmapPage, false);
         return !error.IsSet();
     }
@@ -156,14 +179,52 @@ bool MarkPageInUse(PageStore& store, uint32_t page, ErrorState& error) {
         SetBit(row.Data + 5, page - start, false);
         return true;
     }
-    // Start the window at the new page: every page before it is in use, every page past the end
-    // of the file is free. Free pages the old window knew are simply not reused.
+    std::vector<uint32_t> free = FreeInWindow(store, std::string_view(row.Data, row.Size));
+    std::erase(free, page);
+    // Free pages the window knows must stay known: the map then covers the whole file.
+    if (!free.empty()) return MakeReferenceMap(store, row, free, NewBitmap::Append, error);
+    // Otherwise start the window at the new page: every page before it is in use, every page
+    // past the end of the file is free.
     const uint32_t newStart = page & ~7u;
     const uint32_t pageCount = store.PageCount();
     Put32(row.Data + 1, newStart);
     for (uint32_t n = 0; n < window; ++n)
         SetBit(row.Data + 5, n, newStart + n >= pageCount);
     return true;
+}
+
+bool MarkPageFree(PageStore& store, uint32_t page, ErrorState& error) {
+    MutableRow row = MutableRowAt(store, kFileMap);
+    if (row.Size < 5 || (row.Data[0] != 0 && row.Data[0] != 1)) {
+        Corrupt(error, kFileMap);
+        return false;
+    }
+    if (row.Data[0] == 1) {
+        char* bitmap = ReferenceBitmap(store, row, page, NewBitmap::Append, error);
+        if (!bitmap) return false;
+        SetBit(bitmap + 4, page % kPagesPerBitmapPage, true);
+        return true;
+    }
+    const uint32_t start = U32(std::string_view(row.Data, row.Size), 1);
+    const auto window = static_cast<uint32_t>(row.Size - 5) * 8;
+    if (page >= start && page - start < window) {
+        SetBit(row.Data + 5, page - start, true);
+        return true;
+    }
+    std::vector<uint32_t> free = FreeInWindow(store, std::string_view(row.Data, row.Size));
+    free.push_back(page);
+    return MakeReferenceMap(store, row, free, NewBitmap::Append, error);
+}
+
+std::vector<uint32_t> FreePagesInFile(const PageSource& source) {
+    const auto row = RowAt(source, kFileMap);
+    if (!row || row->size() < 5) return {};
+    if ((*row)[0] == 0) return FreeInWindow(source, *row);
+    std::vector<uint32_t> free;
+    for (uint32_t page : PagesInUsageMap(source, *row)) {
+        if (page < source.PageCount()) free.push_back(page);
+    }
+    return free;
 }
 
 }  // namespace vantrel::access

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "access/PageStore.h"
 #include "common/ErrorState.h"
@@ -18,7 +19,14 @@ void RemovePageFromUsageMap(PageStore& store, uint32_t mapPointer, uint32_t page
 bool UsageMapHasPage(const PageSource& source, uint32_t mapPointer, uint32_t page);
 
 // The file's own map (page 1, row 0) marks free pages: takes `page` out of it, moving its window
-// forward when the page lies past it (pages before the window count as in use).
+// forward when the page lies past it (pages before the window count as in use). A window that
+// still knows free pages is not moved: the map becomes a list of bitmap pages instead.
 bool MarkPageInUse(PageStore& store, uint32_t page, ErrorState& error);
+// Records `page` as free in the file's own map, turning an inline map whose window cannot hold
+// it into a list of bitmap pages. False when the map cannot record it (the page is then lost
+// until Access compacts the file, never reused while something may point at it).
+bool MarkPageFree(PageStore& store, uint32_t page, ErrorState& error);
+// The pages inside the file its own map records as free.
+std::vector<uint32_t> FreePagesInFile(const PageSource& source);
 
 }  // namespace vantrel::access

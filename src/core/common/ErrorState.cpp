@@ -36,6 +36,8 @@ std::string Description(int32_t number) {
             return "型が一致しません。";
         case FileNotFound:
             return "ファイルが見つかりません。";
+        case DiskFull:
+            return "ディスクの空き容量が不足しています。";
         case InputPastEndOfFile:
             return "ファイルにこれ以上データがありません。";
         case PermissionDenied:

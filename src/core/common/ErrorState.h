@@ -27,6 +27,7 @@ inline constexpr int32_t OutOfMemory = 7;
 inline constexpr int32_t SubscriptOutOfRange = 9;
 inline constexpr int32_t TypeMismatch = 13;
 inline constexpr int32_t FileNotFound = 53;
+inline constexpr int32_t DiskFull = 61;
 inline constexpr int32_t InputPastEndOfFile = 62;
 inline constexpr int32_t PermissionDenied = 70;
 inline constexpr int32_t PathFileAccessError = 75;

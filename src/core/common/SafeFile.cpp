@@ -19,11 +19,6 @@ std::string FolderPart(const std::string& path) {
     return path.substr(0, slash);
 }
 
-void SetFromErrno(ErrorState& error, int err, const std::string& path) {
-    const int32_t number = RuntimeErrorForErrno(err);
-    error.Set(number, path + " : " + RuntimeError::Description(number));
-}
-
 bool WriteAll(int fd, std::string_view bytes) {
     std::size_t done = 0;
     while (done < bytes.size()) {
@@ -44,7 +39,7 @@ int CreateTempBeside(const std::string& target, std::string& tempPath, ErrorStat
     name.push_back('\0');
     const int fd = ::mkstemp(name.data());
     if (fd < 0) {
-        SetFromErrno(error, errno, target);
+        SetFileError(error, errno, target);
         return -1;
     }
     tempPath.assign(name.data());
@@ -63,9 +58,17 @@ int32_t RuntimeErrorForErrno(int err) {
             return RuntimeError::PermissionDenied;
         case ENOTDIR:
             return RuntimeError::PathNotFound;
+        case ENOSPC:
+        case EDQUOT:
+            return RuntimeError::DiskFull;
         default:
             return RuntimeError::PathFileAccessError;
     }
+}
+
+void SetFileError(ErrorState& error, int err, const std::string& path) {
+    const int32_t number = RuntimeErrorForErrno(err);
+    error.Set(number, path + " : " + RuntimeError::Description(number));
 }
 
 bool WriteFileAtomically(const std::string& path, std::string_view bytes, ErrorState& error) {
@@ -98,7 +101,7 @@ bool WriteFileAtomically(const std::string& path, std::string_view bytes, ErrorS
     }
     if (!ok) {
         ::unlink(temp.c_str());
-        SetFromErrno(error, err, path);
+        SetFileError(error, err, path);
         return false;
     }
     // Make the rename itself durable.
@@ -113,7 +116,7 @@ bool WriteFileAtomically(const std::string& path, std::string_view bytes, ErrorS
 bool CopyFileAtomically(const std::string& from, const std::string& to, ErrorState& error) {
     const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
     if (in < 0) {
-        SetFromErrno(error, errno, from);
+        SetFileError(error, errno, from);
         return false;
     }
     std::string temp;
@@ -144,7 +147,7 @@ bool CopyFileAtomically(const std::string& from, const std::string& to, ErrorSta
     if (ok && ::rename(temp.c_str(), to.c_str()) != 0) ok = false, err = errno;
     if (!ok) {
         ::unlink(temp.c_str());
-        SetFromErrno(error, err, to);
+        SetFileError(error, err, to);
     }
     return ok;
 }
@@ -160,7 +163,7 @@ bool ReadWholeFile(const std::string& path, std::string& bytes, ErrorState& erro
     }
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
-        SetFromErrno(error, errno, path);
+        SetFileError(error, errno, path);
         return false;
     }
     struct stat opened {};
@@ -178,7 +181,7 @@ bool ReadWholeFile(const std::string& path, std::string& bytes, ErrorState& erro
             if (errno == EINTR) continue;
             const int err = errno;
             ::close(fd);
-            SetFromErrno(error, err, path);
+            SetFileError(error, err, path);
             return false;
         }
         if (n == 0) break;

@@ -25,5 +25,7 @@ bool ReadWholeFile(const std::string& path, std::string& bytes, ErrorState& erro
 
 // Runtime error number for an errno value from opening a file.
 int32_t RuntimeErrorForErrno(int err);
+// Sets `error` to that runtime error, naming the file.
+void SetFileError(ErrorState& error, int err, const std::string& path);
 
 }  // namespace vantrel

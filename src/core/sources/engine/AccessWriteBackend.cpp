@@ -1,11 +1,12 @@
-// Access databases opened for changes: the program's own Jet4/ACE writer. Every change stays in
-// memory; Close writes the whole file beside the original and renames it over it, so a crash, a
-// kill or a cancel leaves the original as it was.
+// Access databases opened for changes: the program's own Jet4/ACE writer. Changes go to a copy
+// beside the file (made when the first changed page must leave memory, or at Close), and Close
+// renames the copy over the file, so a crash, a kill or a cancel leaves the file as it was.
 #include <map>
 
-#include "access/JetFile.h"
+#include "access/JetWriteFile.h"
 #include "access/LockFile.h"
 #include "access/TableWriter.h"
+#include "common/FileReplacement.h"
 #include "common/TextCase.h"
 #include "sources/engine/Backends.h"
 #include "sources/engine/JetErrors.h"
@@ -19,7 +20,7 @@ using access::TableWriter;
 class AccessWriteRecordset final : public Recordset {
   public:
     AccessWriteRecordset(ErrorState& error, TableWriter& writer)
-        : Recordset(error), writer_(writer), rows_(writer.LiveRows()) {
+        : Recordset(error), writer_(writer) {
         const auto& columns = writer.Table().Columns;
         for (std::size_t c = 0; c < columns.size(); ++c) {
             const auto& col = columns[c];
@@ -32,18 +33,17 @@ class AccessWriteRecordset final : public Recordset {
             f.AutoIncrement = col.IsAutoNumber();
             fields_.push_back(std::move(f));
         }
-        deleted_.assign(rows_.size(), false);
         buffer_.resize(fields_.size());
     }
 
-    bool Eof() const override { return position_ >= rows_.size(); }
+    bool Eof() const override { return position_ >= Rows().size(); }
     int64_t RecordCount() const override { return writer_.Table().RowCount; }
     void MoveFirst() override {
         position_ = 0;
         Forget();
     }
     void MoveNext() override {
-        if (position_ < rows_.size()) ++position_;
+        if (position_ < Rows().size()) ++position_;
         Forget();
     }
 
@@ -64,7 +64,7 @@ class AccessWriteRecordset final : public Recordset {
         if (mode == Mode::Adding) {
             writer_.Insert(buffer_, Error());
         } else if (mode == Mode::Editing) {
-            writer_.Update(rows_[position_], buffer_, Error());
+            writer_.Update(Rows()[position_], buffer_, Error());
             Forget();
         } else {
             SetJetError(Error(), JetError::UpdateWithoutAddNew);
@@ -73,7 +73,7 @@ class AccessWriteRecordset final : public Recordset {
     void Delete() override {
         if (!Alive() || !Current()) return;
         mode_ = Mode::None;
-        if (writer_.Delete(rows_[position_], Error())) deleted_[position_] = true;
+        if (writer_.Delete(Rows()[position_], Error())) deleted_[position_] = true;
         Forget();
     }
     void Close() override { closed_ = true; }
@@ -85,7 +85,7 @@ class AccessWriteRecordset final : public Recordset {
         if (mode_ != Mode::None && buffer_[i]) return *buffer_[i];
         if (mode_ == Mode::Adding || !Current()) return kNull;
         if (!loaded_) {
-            current_ = writer_.Read(rows_[position_]);
+            current_ = writer_.Read(Rows()[position_]);
             values_.assign(fields_.size(), Value());
             decoded_.assign(fields_.size(), false);
             loaded_ = true;
@@ -127,10 +127,19 @@ class AccessWriteRecordset final : public Recordset {
         return true;
     }
     void Forget() { loaded_ = false; }
+    // The live rows as they were when the walk began. Read at the first move, so that adding rows
+    // never reads the table's pages.
+    const std::vector<uint32_t>& Rows() const {
+        if (!rows_) {
+            rows_ = writer_.LiveRows();
+            deleted_.assign(rows_->size(), false);
+        }
+        return *rows_;
+    }
 
     TableWriter& writer_;
-    std::vector<uint32_t> rows_;  // the live rows when the recordset was opened
-    std::vector<bool> deleted_;
+    mutable std::optional<std::vector<uint32_t>> rows_;
+    mutable std::vector<bool> deleted_;
     std::size_t position_ = 0;
     Mode mode_ = Mode::None;
     TableWriter::Changes buffer_;
@@ -143,15 +152,20 @@ class AccessWriteRecordset final : public Recordset {
 
 class AccessWriteDatabase final : public Database {
   public:
-    AccessWriteDatabase(ErrorState& error, std::string path, bool ace, bool allowUnverifiedKeys)
-        : Database(error, std::move(path)), ace_(ace), allowUnverifiedKeys_(allowUnverifiedKeys) {}
+    AccessWriteDatabase(ErrorState& error, std::string path, bool ace,
+                        const AccessWriteOptions& options)
+        : Database(error, std::move(path)), ace_(ace), options_(options) {}
 
     bool Open() {
-        if (!lock_.Acquire(Path(), ace_, Error())) return false;
-        if (!file_.Open(Path(), Error())) {
+        // A path through a symbolic link is written where the link points; the link stays.
+        const std::string real = FileReplacement::RealPath(Path(), Error());
+        if (real.empty() || !lock_.Acquire(real, ace_, Error())) return false;
+        FileReplacement::RemoveStaleCopies(real);
+        if (!file_.Open(real, Error())) {
             lock_.Release();
             return false;
         }
+        if (options_.PageLimit != 0) file_.SetPageLimit(options_.PageLimit);
         std::string problem;
         catalog_ = access::ReadCatalog(file_, problem);
         if (!problem.empty()) {
@@ -185,7 +199,7 @@ class AccessWriteDatabase final : public Database {
             if (!writer) {
                 writer = TableWriter::Open(file_, e, catalog_, Error());
                 if (!writer) return nullptr;
-                writer->SetAllowUnverifiedKeys(allowUnverifiedKeys_);
+                writer->SetAllowUnverifiedKeys(options_.AllowUnverifiedKeys);
             }
             return std::make_unique<AccessWriteRecordset>(Error(), *writer);
         }
@@ -203,18 +217,23 @@ class AccessWriteDatabase final : public Database {
         closed_ = true;
         for (const auto& [page, writer] : writers_) {
             if (writer && writer->Damaged()) {
-                SetJetError(Error(), JetError::CannotOpenDatabase,
-                            Path() + " (" + writer->Name() + ")");
-                lock_.Release();
-                return;
+                error_ = true;
+                Error().Set(
+                    JetError::EngineFailure,
+                    "テーブル '" + writer->Name() +
+                        "' への書き込みが途中で失敗したため、データベース '" + Path() +
+                        "' への変更はすべて取り消されました。データベースは実行前のままです。");
+                break;
             }
         }
-        if (file_.Changed()) file_.Save(Path(), Error());
+        if (!error_) file_.Commit(Error());
+        file_.Discard();
         lock_.Release();
     }
 
     void DiscardChanges() override {
         closed_ = true;
+        file_.Discard();
         lock_.Release();
     }
 
@@ -244,10 +263,11 @@ class AccessWriteDatabase final : public Database {
 
   private:
     bool ace_;
-    bool allowUnverifiedKeys_;
+    AccessWriteOptions options_;
     bool closed_ = false;
+    bool error_ = false;
     access::LockFile lock_;
-    access::JetFile file_;
+    access::JetWriteFile file_;
     std::vector<access::JetCatalogEntry> catalog_;
     std::map<uint32_t, std::unique_ptr<TableWriter>> writers_;
 };
@@ -255,8 +275,9 @@ class AccessWriteDatabase final : public Database {
 }  // namespace
 
 std::unique_ptr<Database> OpenAccessForChanges(const std::string& path, bool ace,
-                                               bool allowUnverifiedKeys, ErrorState& error) {
-    auto db = std::make_unique<AccessWriteDatabase>(error, path, ace, allowUnverifiedKeys);
+                                               const AccessWriteOptions& options,
+                                               ErrorState& error) {
+    auto db = std::make_unique<AccessWriteDatabase>(error, path, ace, options);
     if (!db->Open()) return nullptr;
     return db;
 }

@@ -17,7 +17,8 @@ std::unique_ptr<Database> CreateSqlite(const std::string& path, ErrorState& erro
 std::unique_ptr<Database> OpenAccess(const std::string& path, ErrorState& error);
 // Jet4 and ACE databases opened for changes, written by the program itself.
 std::unique_ptr<Database> OpenAccessForChanges(const std::string& path, bool ace,
-                                               bool allowUnverifiedKeys, ErrorState& error);
+                                               const AccessWriteOptions& options,
+                                               ErrorState& error);
 
 // Excel 97-2003 workbooks, read through FreeXL: every sheet a table named sheet + "$".
 std::unique_ptr<Database> OpenExcel(const std::string& path, ErrorState& error);

@@ -103,7 +103,7 @@ std::unique_ptr<Database> Engine::OpenDatabase(const std::string& path, int32_t 
             if (!check) return nullptr;
             check->Close();
             return backends::OpenAccessForChanges(path, format == DatabaseFormat::Ace,
-                                                  allowUnverifiedKeys_, error_);
+                                                  accessOptions_, error_);
         }
         default:
             SetJetError(error_, JetError::UnrecognizedFormat, path);

@@ -126,6 +126,16 @@ enum class DatabaseFormat { Unknown, Sqlite, Jet3, Jet4, Ace, ExcelWorkbook };
 
 DatabaseFormat DetectDatabaseFormat(const std::string& path);
 
+// How Access databases opened for changes are written.
+struct AccessWriteOptions {
+    // Text index keys holding marks whose keys Access has not been seen to write (ー, 々 ...)
+    // are refused unless allowed.
+    bool AllowUnverifiedKeys = false;
+    // The most 4 KB pages a file may grow to; 0 is Access's own limit (2 GB). Lowered only to
+    // see what happens at the limit without writing 2 GB.
+    uint32_t PageLimit = 0;
+};
+
 // The database engine: one for the program's life. Opens Access databases (read through
 // libmdb), Excel workbooks (through FreeXL) and SQLite databases, its native format.
 class Engine {
@@ -145,12 +155,14 @@ class Engine {
 
     // Text index keys holding marks whose keys Access has not been seen to write (ー, 々 ...) are
     // refused unless allowed; Access databases opened for changes afterwards follow this.
-    void SetAllowUnverifiedKeys(bool allow) { allowUnverifiedKeys_ = allow; }
-    bool AllowUnverifiedKeys() const { return allowUnverifiedKeys_; }
+    void SetAllowUnverifiedKeys(bool allow) { accessOptions_.AllowUnverifiedKeys = allow; }
+    bool AllowUnverifiedKeys() const { return accessOptions_.AllowUnverifiedKeys; }
+    // The size Access databases opened for changes may grow to, in 4 KB pages (0: 2 GB).
+    void SetAccessPageLimit(uint32_t pages) { accessOptions_.PageLimit = pages; }
 
   private:
     ErrorState& error_;
-    bool allowUnverifiedKeys_ = false;
+    AccessWriteOptions accessOptions_;
 };
 
 }  // namespace vantrel

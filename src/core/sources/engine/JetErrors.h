@@ -39,6 +39,8 @@ inline constexpr int32_t DiskFull = 3035;
 inline constexpr int32_t RecordTooLarge = 3047;
 inline constexpr int32_t NullInIndex = 3058;
 inline constexpr int32_t EngineFailure = 3000;
+// What Access reports when a database would pass its 2 GB limit.
+inline constexpr int32_t DatabaseTooLarge = 3001;
 inline constexpr int32_t OperationNotSupported = 3251;
 }  // namespace JetError
 
