@@ -463,6 +463,64 @@ TEST(IndexTree, RebuiltIndexesMatchTheRowsAndPassTheVerifier) {
     }
 }
 
+// Entries put into and taken out of a page where they lie read back exactly as a page written
+// whole with the same entries: at the front, in the middle, at the end, on pages that share a
+// prefix; an entry that does not fit or does not share the prefix leaves the page untouched.
+TEST(IndexPage, EntriesSplicedInPlaceReadBackAsWrittenWhole) {
+    JetFile file;
+    ErrorState error;
+    ASSERT_TRUE(file.Open(test::Fixture("access/jet4_v2003.mdb"), error));
+    const JetTable table = LoadTable(file, "BigTable");
+    std::vector<uint32_t> pages;
+    for (const char* name : {"PrimaryKey", "IX_Name"}) {
+        const auto walk = WalkIndexTree(file, IndexNamed(table, name), table.DefinitionPage);
+        pages.insert(pages.end(), walk.Levels.back().begin(), walk.Levels.back().end());
+    }
+    std::mt19937 random(23);
+    int prefixed = 0, refused = 0;
+    for (uint32_t source : pages) {
+        std::string page(file.Page(source));
+        std::string problem;
+        std::vector<std::string> expected = ReadIndexPage(page, problem)->Entries;
+        prefixed += U16(page, 24) > 0;
+        for (int op = 0; op < 40; ++op) {
+            IndexPageView view;
+            ASSERT_TRUE(view.Read(page, problem)) << problem;
+            ASSERT_EQ(view.Count(), expected.size());
+            const std::size_t count = expected.size();
+            const std::size_t from = count ? random() % (count + 1) : 0;
+            const std::size_t to = std::min(count, from + random() % 3);
+            std::vector<std::string> added;
+            for (std::size_t k = random() % 3; k-- > 0;) {
+                // A neighbour's key with another row pointer, or now and then a foreign key.
+                std::string entry = count ? expected[std::min(from, count - 1)] : "\x7f\x01";
+                entry.resize(entry.size() - 4);
+                if (random() % 8 == 0) entry = "\x01\x02";
+                AppendBigEndian32(entry, static_cast<uint32_t>(random()));
+                added.push_back(entry);
+            }
+            std::vector<std::string> next = expected;
+            next.erase(next.begin() + static_cast<long>(from),
+                       next.begin() + static_cast<long>(to));
+            next.insert(next.begin() + static_cast<long>(from), added.begin(), added.end());
+            const std::string before = page;
+            const std::vector<std::string_view> views(added.begin(), added.end());
+            if (!SpliceIndexEntries(page.data(), view, from, to, views)) {
+                EXPECT_TRUE(page == before) << "refused, yet changed";
+                ++refused;
+                continue;
+            }
+            const auto image = ReadIndexPage(page, problem);
+            ASSERT_TRUE(image) << problem;
+            ASSERT_EQ(image->Entries, next) << "page " << source << " op " << op;
+            EXPECT_EQ(U32(page, 12), U32(before, 12));
+            expected = std::move(next);
+        }
+    }
+    EXPECT_GT(prefixed, 10);
+    EXPECT_GT(refused, 10);
+}
+
 // Leaves must form one chain across the level: a scan in index order follows them. Node pages
 // are only entered from above; left unlinked where their parent changes, as another writer
 // leaves them, they are noted, never reported.

@@ -78,6 +78,156 @@ std::optional<IndexPageImage> ReadIndexPage(std::string_view page, std::string& 
     return image;
 }
 
+bool IndexPageView::Read(std::string_view page, std::string& problem) {
+    type_ = U8(page, 0);
+    if (page.size() != kPageBytes || (type_ != kIndexNodePage && type_ != kIndexLeafPage)) {
+        problem = "索引のページではありません";
+        return false;
+    }
+    page_ = page;
+    prefix_ = U16(page, 24);
+    const std::size_t trailer = IsLeaf() ? 4 : 8;
+    count_ = 0;
+    std::size_t start = 0;
+    // The mask a word at a time: most of it is empty.
+    for (std::size_t byte = 0; byte < kMaskBytes; byte += 8) {
+        uint64_t word = 0;
+        std::memcpy(&word, page.data() + kMaskAt + byte,
+                    std::min<std::size_t>(8, kMaskBytes - byte));
+        while (word != 0) {
+            const std::size_t end = byte * 8 + static_cast<std::size_t>(__builtin_ctzll(word));
+            word &= word - 1;
+            if (end == 0 || end > kIndexEntryCapacity) continue;
+            const std::size_t size = end - start + (count_ ? prefix_ : 0);
+            if (count_ == 0 ? end < std::max(prefix_, trailer) : size < trailer) {
+                problem = count_ == 0 ? "索引ページの共通部分の長さが正しくありません"
+                                      : "索引ページの項目が短すぎます";
+                return false;
+            }
+            ends_[count_++] = static_cast<uint16_t>(end);
+            start = end;
+        }
+    }
+    if (U16(page, 2) != kIndexEntryCapacity - start) {
+        problem = "索引ページの空き容量が正しくありません";
+        return false;
+    }
+    return true;
+}
+
+uint32_t IndexPageView::Prev() const {
+    return U32(page_, 12);
+}
+
+uint32_t IndexPageView::Next() const {
+    return U32(page_, 16);
+}
+
+uint32_t IndexPageView::Tail() const {
+    return U32(page_, 20);
+}
+
+std::string_view IndexPageView::EntryInto(std::size_t i, std::string& scratch) const {
+    const std::string_view stored =
+        page_.substr(kEntriesAt + StoredStart(i), StoredEnd(i) - StoredStart(i));
+    if (i == 0 || prefix_ == 0) return stored;
+    scratch.assign(page_.substr(kEntriesAt, prefix_));
+    scratch.append(stored);
+    return scratch;
+}
+
+std::string IndexPageView::Entry(std::size_t i) const {
+    std::string scratch;
+    return std::string(EntryInto(i, scratch));
+}
+
+std::size_t IndexPageView::LowerBound(std::string_view leafEntry, bool& equal) const {
+    std::size_t low = 0, high = count_;
+    while (low < high) {
+        const std::size_t mid = (low + high) / 2;
+        if (CompareEntries(EntryInto(mid, scratch_), !IsLeaf(), leafEntry, false) < 0)
+            low = mid + 1;
+        else
+            high = mid;
+    }
+    equal =
+        low < count_ && CompareEntries(EntryInto(low, scratch_), !IsLeaf(), leafEntry, false) == 0;
+    return low;
+}
+
+std::size_t IndexPageView::KeyLowerBound(std::string_view key) const {
+    std::size_t low = 0, high = count_;
+    while (low < high) {
+        const std::size_t mid = (low + high) / 2;
+        if (EntryKey(EntryInto(mid, scratch_), !IsLeaf()) < key)
+            low = mid + 1;
+        else
+            high = mid;
+    }
+    return low;
+}
+
+bool SpliceIndexEntries(char* page, const IndexPageView& view, std::size_t from, std::size_t to,
+                        const std::vector<std::string_view>& entries) {
+    const std::size_t prefix = view.Prefix();
+    const std::size_t trailer = view.IsLeaf() ? 4 : 8;
+    std::vector<std::string_view> replacing = entries;
+    std::string promoted;
+    // The first entry is stored whole, the others without the shared prefix: when the first
+    // changes, the entry after the replaced ones is stored again too.
+    if (from == 0 && to < view.Count()) {
+        promoted = view.Entry(to);
+        replacing.push_back(promoted);
+        ++to;
+    }
+    const std::string_view shared(page + kEntriesAt, prefix);
+    std::size_t added = 0;
+    for (std::size_t k = 0; k < replacing.size(); ++k) {
+        const std::string_view e = replacing[k];
+        if (prefix > 0 && (e.size() < prefix + trailer || e.substr(0, prefix) != shared))
+            return false;
+        added += from + k == 0 ? e.size() : e.size() - prefix;
+    }
+    const std::size_t used = view.Used();
+    const std::size_t start = view.StoredStart(from);
+    const std::size_t end = to == 0 ? 0 : view.StoredEnd(to - 1);
+    const std::size_t removed = end - start;
+    if (used - removed + added > kIndexEntryCapacity) return false;
+    // The shared prefix lives in the first entry: keep a copy while it may move.
+    const std::string prefixBytes(shared);
+    char* base = page + kEntriesAt;
+    std::memmove(base + start + added, base + end, used - end);
+    std::size_t at = start;
+    for (std::size_t k = 0; k < replacing.size(); ++k) {
+        const std::string_view stored =
+            from + k == 0 ? replacing[k] : replacing[k].substr(prefixBytes.size());
+        std::memcpy(base + at, stored.data(), stored.size());
+        at += stored.size();
+    }
+    const std::size_t newUsed = used - removed + added;
+    if (newUsed < used) std::memset(base + newUsed, 0, used - newUsed);
+    if (newUsed == 0) Put16(page + 24, 0);  // nothing left to share
+    // The mask from the first changed entry on.
+    char* mask = page + kMaskAt;
+    const std::size_t firstBit = start + 1;
+    mask[firstBit / 8] = static_cast<char>(mask[firstBit / 8] & ((1 << (firstBit % 8)) - 1));
+    std::memset(mask + firstBit / 8 + 1, 0, kMaskBytes - firstBit / 8 - 1);
+    auto mark = [&](std::size_t endAt) {
+        mask[endAt / 8] = static_cast<char>(mask[endAt / 8] | 1 << (endAt % 8));
+    };
+    at = start;
+    for (std::size_t k = 0; k < replacing.size(); ++k) {
+        at += from + k == 0 ? replacing[k].size() : replacing[k].size() - prefixBytes.size();
+        mark(at);
+    }
+    const std::ptrdiff_t shift =
+        static_cast<std::ptrdiff_t>(added) - static_cast<std::ptrdiff_t>(removed);
+    for (std::size_t i = to; i < view.Count(); ++i)
+        mark(static_cast<std::size_t>(static_cast<std::ptrdiff_t>(view.StoredEnd(i)) + shift));
+    Put16(page + 2, static_cast<uint16_t>(kIndexEntryCapacity - newUsed));
+    return true;
+}
+
 std::size_t IndexPageBytes(const IndexPageImage& image) {
     std::size_t bytes = 0;
     for (const auto& entry : image.Entries)

@@ -28,6 +28,51 @@ struct IndexPageImage {
 // Nothing (with `problem` set) for a page that is no readable index page.
 std::optional<IndexPageImage> ReadIndexPage(std::string_view page, std::string& problem);
 
+// One index page read where it lies: where its entries are, without copying them. For finding
+// and changing entries one at a time; IndexPageImage is for rewriting a page whole.
+class IndexPageView {
+  public:
+    // Entries one page can hold at the most (the shortest stored entry is a row pointer).
+    static constexpr std::size_t kMaxEntries = kIndexEntryCapacity / 4;
+
+    // False (with `problem` set) for a page that is no readable index page.
+    bool Read(std::string_view page, std::string& problem);
+    bool IsLeaf() const { return type_ == kIndexLeafPage; }
+    uint32_t Prev() const;
+    uint32_t Next() const;
+    uint32_t Tail() const;
+    std::size_t Count() const { return count_; }
+    std::size_t Prefix() const { return prefix_; }
+    // Entry bytes as stored (each entry after the first without the shared prefix).
+    std::size_t Used() const { return count_ ? ends_[count_ - 1] : 0; }
+    std::size_t StoredStart(std::size_t i) const { return i ? ends_[i - 1] : 0; }
+    std::size_t StoredEnd(std::size_t i) const { return ends_[i]; }
+    // Entry i whole, the shared prefix put back.
+    std::string Entry(std::size_t i) const;
+    // The first position whose entry is not below `leafEntry` in Access's order (node entries
+    // compared by their leaf form), and whether the entry there is equal to it.
+    std::size_t LowerBound(std::string_view leafEntry, bool& equal) const;
+    // The first position whose key is not below `key`.
+    std::size_t KeyLowerBound(std::string_view key) const;
+
+  private:
+    std::string_view EntryInto(std::size_t i, std::string& scratch) const;
+
+    std::string_view page_;
+    uint8_t type_ = 0;
+    std::size_t prefix_ = 0;
+    std::size_t count_ = 0;
+    uint16_t ends_[kMaxEntries + 1] = {};
+    mutable std::string scratch_;
+};
+
+// Replaces entries [from, to) of the index page `page` (read into `view`) by `entries` (whole
+// entries, in order), where they lie, keeping the page's shared prefix and links. False, with the
+// page as it was, when the result does not fit or an entry does not share that prefix: the page
+// must then be rewritten whole. `view` no longer describes the page afterwards.
+bool SpliceIndexEntries(char* page, const IndexPageView& view, std::size_t from, std::size_t to,
+                        const std::vector<std::string_view>& entries);
+
 // The entry bytes the page takes when written: a leaf leaves out the prefix all its entries
 // share, except on its first entry.
 std::size_t IndexPageBytes(const IndexPageImage& image);
