@@ -29,12 +29,11 @@ struct IndexPageImage {
 std::optional<IndexPageImage> ReadIndexPage(std::string_view page, std::string& problem);
 
 // One index page read where it lies: where its entries are, without copying them. For finding
-// and changing entries one at a time; IndexPageImage is for rewriting a page whole.
+// and changing entries one at a time; IndexPageImage is for rewriting a page whole. Reading costs
+// the same however many entries the page has: the n-th entry is found by counting bits of the
+// page's mask a word at a time.
 class IndexPageView {
   public:
-    // Entries one page can hold at the most (the shortest stored entry is a row pointer).
-    static constexpr std::size_t kMaxEntries = kIndexEntryCapacity / 4;
-
     // False (with `problem` set) for a page that is no readable index page.
     bool Read(std::string_view page, std::string& problem);
     bool IsLeaf() const { return type_ == kIndexLeafPage; }
@@ -44,9 +43,9 @@ class IndexPageView {
     std::size_t Count() const { return count_; }
     std::size_t Prefix() const { return prefix_; }
     // Entry bytes as stored (each entry after the first without the shared prefix).
-    std::size_t Used() const { return count_ ? ends_[count_ - 1] : 0; }
-    std::size_t StoredStart(std::size_t i) const { return i ? ends_[i - 1] : 0; }
-    std::size_t StoredEnd(std::size_t i) const { return ends_[i]; }
+    std::size_t Used() const { return used_; }
+    std::size_t StoredStart(std::size_t i) const { return i ? StoredEnd(i - 1) : 0; }
+    std::size_t StoredEnd(std::size_t i) const;
     // Entry i whole, the shared prefix put back.
     std::string Entry(std::size_t i) const;
     // The first position whose entry is not below `leafEntry` in Access's order (node entries
@@ -54,16 +53,33 @@ class IndexPageView {
     std::size_t LowerBound(std::string_view leafEntry, bool& equal) const;
     // The first position whose key is not below `key`.
     std::size_t KeyLowerBound(std::string_view key) const;
+    // The ends of the entries after stored position `after`, in order, as `visit(end)`.
+    template <typename Visit>
+    void EndsAfter(std::size_t after, Visit visit) const {
+        for (std::size_t w = (after + 1) / 64; w < kWords; ++w) {
+            uint64_t word = words_[w];
+            if (w == (after + 1) / 64) word &= ~uint64_t{0} << ((after + 1) % 64);
+            for (; word != 0; word &= word - 1)
+                visit(w * 64 + static_cast<std::size_t>(__builtin_ctzll(word)));
+        }
+    }
 
   private:
+    static constexpr std::size_t kWords = (kIndexEntryCapacity + 64) / 64;
+
     std::string_view EntryInto(std::size_t i, std::string& scratch) const;
+    // Entry i whole is `head` (the shared prefix; empty for the first) followed by `tail`.
+    void Pieces(std::size_t i, std::string_view& head, std::string_view& tail) const;
+    // Entry i against a leaf entry (or, `keysOnly`, a key) in Access's order.
+    int Compare(std::size_t i, std::string_view leafEntry, bool keysOnly) const;
 
     std::string_view page_;
     uint8_t type_ = 0;
     std::size_t prefix_ = 0;
     std::size_t count_ = 0;
-    uint16_t ends_[kMaxEntries + 1] = {};
-    mutable std::string scratch_;
+    std::size_t used_ = 0;
+    uint64_t words_[kWords] = {};     // the mask: bit n set where an entry ends n bytes in
+    uint16_t rank_[kWords + 1] = {};  // entries ending before each word
 };
 
 // Replaces entries [from, to) of the index page `page` (read into `view`) by `entries` (whole

@@ -1,6 +1,7 @@
 #include "access/RowCodec.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 #include "access/Bytes.h"
@@ -131,39 +132,45 @@ std::string DecodeDecimal(const JetColumn& column, const std::string& bytes) {
     return (static_cast<uint8_t>(bytes[0]) & 0x80 ? "-" : "") + digits;
 }
 
-void PutUnit(std::string& out, uint32_t unit) {
-    out.push_back(static_cast<char>(unit & 0xFF));
-    out.push_back(static_cast<char>(unit >> 8 & 0xFF));
-}
-
 // UTF-8 to UTF-16LE; a malformed sequence becomes U+FFFD.
 std::string Utf16Of(std::string_view utf8) {
-    std::string out;
-    out.reserve(utf8.size() * 2);
+    // Never more units than bytes: write into room made once, then cut it to size.
+    std::string out(utf8.size() * 2, '\0');
+    std::size_t at = 0;
+    auto put = [&](uint32_t unit) {
+        out[at++] = static_cast<char>(unit & 0xFF);
+        out[at++] = static_cast<char>(unit >> 8 & 0xFF);
+    };
     for (std::size_t i = 0; i < utf8.size();) {
         const auto lead = static_cast<uint8_t>(utf8[i]);
-        const std::size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
-        uint32_t cp = length == 1 ? lead : lead & (0x3Fu >> (length - 1));
-        bool ok = lead < 0x80 || (lead >= 0xC2 && lead <= 0xF4 && i + length <= utf8.size());
+        if (lead < 0x80) {
+            put(lead);
+            ++i;
+            continue;
+        }
+        const std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+        uint32_t cp = lead & (0x3Fu >> (length - 1));
+        bool ok = lead >= 0xC2 && lead <= 0xF4 && i + length <= utf8.size();
         for (std::size_t k = 1; ok && k < length; ++k) {
             const auto next = static_cast<uint8_t>(utf8[i + k]);
             ok = (next & 0xC0) == 0x80;
             cp = cp << 6 | (next & 0x3Fu);
         }
         if (!ok || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-            PutUnit(out, 0xFFFD);
+            put(0xFFFD);
             ++i;
             continue;
         }
         i += length;
         if (cp >= 0x10000) {
             cp -= 0x10000;
-            PutUnit(out, 0xD800 | cp >> 10);
-            PutUnit(out, 0xDC00 | (cp & 0x3FF));
+            put(0xD800 | cp >> 10);
+            put(0xDC00 | (cp & 0x3FF));
         } else {
-            PutUnit(out, cp);
+            put(cp);
         }
     }
+    out.resize(at);
     return out;
 }
 
@@ -225,76 +232,87 @@ StoredRow UnpackRow(const JetTable& table, std::string_view row) {
 }
 
 std::string PackRow(const JetTable& table, const StoredRow& values, std::size_t minimumSize) {
-    const std::size_t columnCount = table.MaxColumns;
-    std::size_t fixedEnd = 0;
-    uint16_t varSlots = 0;
-    for (const auto& col : table.Columns) {
+    constexpr std::size_t kMaxSlots = 256;
+    std::size_t fixedEnd = 0, varSlots = 0, varBytes = 0;
+    std::array<const std::string*, kMaxSlots> varData{};
+    for (std::size_t c = 0; c < table.Columns.size(); ++c) {
+        const JetColumn& col = table.Columns[c];
         if (col.IsFixed()) {
             if (col.Type != JetType::Boolean)
                 fixedEnd =
                     std::max<std::size_t>(fixedEnd, std::size_t{col.FixedOffset} + col.Length);
-        } else {
-            varSlots = std::max<uint16_t>(varSlots, static_cast<uint16_t>(col.VarIndex + 1));
+        } else if (col.VarIndex < kMaxSlots) {
+            varSlots = std::max<std::size_t>(varSlots, col.VarIndex + 1u);
+            if (values[c]) {
+                varData[col.VarIndex] = &*values[c];
+                varBytes += values[c]->size();
+            }
         }
     }
-    std::string row(2 + fixedEnd, '\0');
-    Put16(row.data(), static_cast<uint16_t>(columnCount));
-    std::string mask((columnCount + 7) / 8, '\0');
-    auto markPresent = [&](uint16_t number, bool on) {
-        if (on && number / 8u < mask.size())
+    const std::size_t maskBytes = (table.MaxColumns + 7u) / 8u;
+    const bool variable = table.VariableColumns != 0 || varSlots != 0;
+    const std::size_t tail = (variable ? 2 + 2 * varSlots + 2 : 0) + maskBytes;
+    const std::size_t data = 2 + fixedEnd + varBytes;
+    // Padding goes between the data and the offsets, where readers never look.
+    std::string row(std::max(data + tail, minimumSize), '\0');
+    char* out = row.data();
+    Put16(out, table.MaxColumns);
+    char* mask = out + row.size() - maskBytes;
+    auto markPresent = [&](uint16_t number) {
+        if (number / 8u < maskBytes)
             mask[number / 8u] = static_cast<char>(mask[number / 8u] | (1 << (number % 8)));
     };
-    std::vector<const std::string*> varData(varSlots, nullptr);
     for (std::size_t c = 0; c < table.Columns.size(); ++c) {
         const JetColumn& col = table.Columns[c];
         const auto& v = values[c];
         if (col.Type == JetType::Boolean) {
-            markPresent(col.Number, v && !v->empty() && (*v)[0] != 0);
+            if (v && !v->empty() && (*v)[0] != 0) markPresent(col.Number);
             continue;
         }
         if (!v) continue;
-        markPresent(col.Number, true);
-        if (col.IsFixed()) {
-            std::memcpy(row.data() + 2 + col.FixedOffset, v->data(),
+        markPresent(col.Number);
+        if (col.IsFixed())
+            std::memcpy(out + 2 + col.FixedOffset, v->data(),
                         std::min<std::size_t>(v->size(), col.Length));
-        } else {
-            varData[col.VarIndex] = &*v;
+    }
+    if (!variable) return row;
+    std::size_t at = 2 + fixedEnd;
+    // Offsets run backwards from the count, which sits just before the mask.
+    char* offsets = mask - 2;
+    Put16(offsets, static_cast<uint16_t>(varSlots));
+    for (std::size_t k = 0; k < varSlots; ++k) {
+        Put16(offsets - 2 * (k + 1), static_cast<uint16_t>(at));
+        if (varData[k]) {
+            std::memcpy(out + at, varData[k]->data(), varData[k]->size());
+            at += varData[k]->size();
         }
     }
-    if (table.VariableColumns == 0 && varSlots == 0) {
-        if (row.size() + mask.size() < minimumSize)
-            row.append(minimumSize - row.size() - mask.size(), '\0');
-        return row + mask;
-    }
-    std::vector<uint16_t> offsets(varSlots);
-    for (uint16_t k = 0; k < varSlots; ++k) {
-        offsets[k] = static_cast<uint16_t>(row.size());
-        if (varData[k]) row += *varData[k];
-    }
-    const auto eod = static_cast<uint16_t>(row.size());
-    const std::size_t tail = 2 + 2u * varSlots + 2 + mask.size();
-    if (row.size() + tail < minimumSize) row.append(minimumSize - row.size() - tail, '\0');
-    char buffer[2];
-    Put16(buffer, eod);
-    row.append(buffer, 2);
-    for (int k = varSlots - 1; k >= 0; --k) {
-        Put16(buffer, offsets[static_cast<std::size_t>(k)]);
-        row.append(buffer, 2);
-    }
-    Put16(buffer, varSlots);
-    row.append(buffer, 2);
-    return row + mask;
+    Put16(offsets - 2 * (varSlots + 1), static_cast<uint16_t>(at));
+    return row;
 }
 
 std::string EncodeJetText(std::string_view utf8, bool compress) {
+    // Plain ASCII needs no detour through UTF-16.
+    const bool ascii = std::all_of(utf8.begin(), utf8.end(),
+                                   [](char c) { return c != 0 && static_cast<uint8_t>(c) < 0x80; });
+    if (ascii && compress && utf8.size() > 2) {
+        std::string out(2 + utf8.size(), '\xFE');
+        out[0] = '\xFF';
+        std::memcpy(out.data() + 2, utf8.data(), utf8.size());
+        return out;
+    }
     const std::string utf16 = Utf16Of(utf8);
+    // One byte a character only when every character has a one-byte form and there are more
+    // than two of them.
     bool oneByte = compress && utf16.size() > 4;
     for (std::size_t i = 0; oneByte && i + 1 < utf16.size(); i += 2)
         oneByte = utf16[i + 1] == 0 && utf16[i] != 0;
     if (!oneByte) return utf16;
-    std::string out = "\xFF\xFE";
+    std::string out(2 + utf16.size() / 2, '\0');
+    out[0] = '\xFF';
+    out[1] = '\xFE';
     for (std::size_t i = 0; i < utf16.size(); i += 2)
-        out.push_back(utf16[i]);
+        out[2 + i / 2] = utf16[i];
     return out;
 }
 

@@ -124,6 +124,7 @@ std::unique_ptr<TableWriter> TableWriter::Open(JetWriteFile& file, const JetCata
 TableWriter::TableWriter(JetWriteFile& file, std::string name, JetTable table)
     : file_(file), name_(std::move(name)), table_(std::move(table)), storage_(file_, table_) {
     properties_.resize(table_.Columns.size());
+    defaults_.resize(table_.Columns.size());
 }
 
 std::vector<uint32_t> TableWriter::LiveRows() {
@@ -163,19 +164,24 @@ bool TableWriter::Encode(std::size_t column, const Value& value, std::optional<s
         stored.reset();
         return true;
     }
-    Value converted;
-    if (!ConvertValueToType(FieldTypeOf(col), value, converted)) {
-        Fail(error, JetError::ConversionError, name_ + "." + col.Name);
-        return false;
+    // Text for a text column is taken as it is; anything else is converted first.
+    Value holder;
+    const Value* converted = &value;
+    if (value.kind() != Value::Kind::Text || !IsText(col)) {
+        if (!ConvertValueToType(FieldTypeOf(col), value, holder)) {
+            Fail(error, JetError::ConversionError, name_ + "." + col.Name);
+            return false;
+        }
+        converted = &holder;
     }
-    if (col.Type == JetType::Text && Utf16Length(converted.Str()) > col.Length / 2u) {
+    if (col.Type == JetType::Text && Utf16Length(converted->Str()) > col.Length / 2u) {
         Fail(error, JetError::FieldTooSmall, name_ + "." + col.Name);
         return false;
     }
     std::string bytes;
     if (IsLongValue(col)) {
-        bytes = EncodeLongValueData(col, converted);
-    } else if (!EncodeColumnValue(col, converted, bytes)) {
+        bytes = EncodeLongValueData(col, *converted);
+    } else if (!EncodeColumnValue(col, *converted, bytes)) {
         Fail(error, JetError::ConversionError, name_ + "." + col.Name);
         return false;
     }
@@ -184,7 +190,16 @@ bool TableWriter::Encode(std::size_t column, const Value& value, std::optional<s
 }
 
 std::optional<Value> TableWriter::DefaultFor(std::size_t column) {
+    // A literal is worked out once; Date(), Now() and Time() for every row.
+    Default& d = defaults_[column];
+    if (!d.Known || d.PerRow) d.Given = EvaluateDefault(column, d.PerRow);
+    d.Known = true;
+    return d.Given;
+}
+
+std::optional<Value> TableWriter::EvaluateDefault(std::size_t column, bool& perRow) {
     const JetColumn& col = table_.Columns[column];
+    perRow = false;
     std::string expr = properties_[column].DefaultValue;
     if (!expr.empty() && expr[0] == '=') expr.erase(0, 1);
     expr.erase(0, std::min(expr.find_first_not_of(' '), expr.size()));
@@ -201,6 +216,7 @@ std::optional<Value> TableWriter::DefaultFor(std::size_t column) {
         if (IsText(col)) return Value::Text(literal);
     } else {
         const std::string lower = LowerCase(expr);
+        perRow = lower == "date()" || lower == "now()" || lower == "time()";
         if (lower == "date()")
             return Value::DateTime(static_cast<double>(static_cast<int64_t>(CurrentOleDate())));
         if (lower == "now()") return Value::DateTime(CurrentOleDate());
@@ -502,18 +518,18 @@ bool TableWriter::Insert(const Changes& values, ErrorState& error) {
         !CheckKeys(row, keys, nullptr, 0, error))
         return false;
     // Long values stay inline only while the row stays small; the rest go to their pages.
-    StoredRow packed = row;
     std::size_t inlineBytes = 0;
     for (std::size_t c = 0; c < row.size(); ++c) {
         if (IsLongValue(table_.Columns[c]) && row[c])
             inlineBytes += std::min(row[c]->size(), kInlineLongValue) + 12;
     }
-    if (PackRow(table_, StoredRow(row.size())).size() + inlineBytes > DataPage::kMaxRowSize) {
+    if (emptyRowBytes_ == 0) emptyRowBytes_ = PackRow(table_, StoredRow(row.size())).size();
+    if (emptyRowBytes_ + inlineBytes > DataPage::kMaxRowSize) {
         SetJetError(error, JetError::RecordTooLarge, name_);
         return false;
     }
-    if (!WriteLongValues(packed, error)) return Damage();
-    std::string bytes = PackRow(table_, packed, 4);
+    if (!WriteLongValues(row, error)) return Damage();
+    std::string bytes = PackRow(table_, row, 4);
     if (bytes.size() > DataPage::kMaxRowSize) {
         SetJetError(error, JetError::RecordTooLarge, name_);
         return false;

@@ -90,6 +90,7 @@ class TableWriter {
                 ErrorState& error);
     bool CheckRow(const StoredRow& row, ErrorState& error) const;
     std::optional<Value> DefaultFor(std::size_t column);
+    std::optional<Value> EvaluateDefault(std::size_t column, bool& perRow);
     bool WriteLongValues(StoredRow& row, ErrorState& error);
     // A write failed part way: the table may be half changed, so nothing of it may be kept.
     bool Damage();
@@ -99,6 +100,14 @@ class TableWriter {
     std::string name_;
     JetTable table_;
     std::vector<ColumnProperties> properties_;
+    // A column's default value as last worked out.
+    struct Default {
+        bool Known = false;
+        bool PerRow = false;  // Date(), Now(), Time()
+        std::optional<Value> Given;
+    };
+    std::vector<Default> defaults_;
+    std::size_t emptyRowBytes_ = 0;  // a row of Nulls, the least any row takes
     RowStorage storage_;
     std::vector<Relationship> relationships_;
     bool damaged_ = false;
