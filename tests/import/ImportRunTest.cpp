@@ -415,6 +415,38 @@ INSTANTIATE_TEST_SUITE_P(AllFormats, ImportIntoAccess,
                          testing::Values("jet4_v2000.mdb", "jet4_v2003.mdb", "ace12_v2007.accdb",
                                          "ace14_v2010.accdb", "ace16_v2016.accdb"));
 
+// A database filled to just under its size limit (lowered for the test: writing 2 GB would prove
+// nothing more) refuses the next row with Access's size-limit line, naming the table and the
+// row; the pair stops there, the rows before it stay, and the file is consistent.
+TEST(ImportRun, ADatabaseAtItsSizeLimitKeepsWhatWasWritten) {
+    TempDir dir;
+    std::string csv = "code,name,memo\r\n";
+    for (int i = 0; i < 20000; ++i)
+        csv += "P-" + std::to_string(100000 + i) + ",商品" + std::to_string(i) + "," +
+               std::string(500, 'x') + "\r\n";
+    test::WriteBytes(dir.File("rows.csv"), csv);
+    RunFixture r(dir.File("rows.csv"), "access:ace16_v2016.accdb");
+    r.Pair(1, "空の商品マスタ", "rows.csv",
+           {{"商品コード", "code"}, {"商品名", "name"}, {"備考", "memo"}});
+    const auto pages = static_cast<uint32_t>(std::filesystem::file_size(r.output) / 4096);
+    r.engine.SetAccessPageLimit(pages + 300);
+    r.Start();
+    const ErrorLog& log = r.state.Errors;
+    ASSERT_EQ(log.ErrorCount(), 1) << log.Text();
+    EXPECT_NE(log.Line(1).find("サイズの上限 (2 GB)"), std::string::npos) << log.Line(1);
+    EXPECT_NE(log.Line(1).find("'空の商品マスタ'"), std::string::npos) << log.Line(1);
+    EXPECT_EQ(log.Line(1).find("壊れ"), std::string::npos) << "the file is not damaged";
+    const int64_t row = log.FirstRow(1);
+    EXPECT_GT(row, 100);
+    EXPECT_LT(row, 20000);
+    EXPECT_EQ(log.Occurrences(1), 1) << "the pair stops at the first refused row";
+    EXPECT_TRUE(access::VerifyDatabase(r.output).empty());
+    EXPECT_LE(std::filesystem::file_size(r.output), (pages + 300) * std::uintmax_t{4096});
+    // Every row before the refused one is there: the header is line 1, data row n line n + 1.
+    const auto rows = test::ToolLines("mdb-export '" + r.output + "' 空の商品マスタ | wc -l");
+    EXPECT_EQ(rows.front(), std::to_string(row - 1));
+}
+
 TEST(ImportRun, AKilledRunLeavesTheOutputAsItWas) {
     TempDir dir;
     std::string csv = "code,name\r\n";

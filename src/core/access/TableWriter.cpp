@@ -22,6 +22,7 @@ namespace vantrel::access {
 namespace {
 
 constexpr std::size_t kInlineLongValue = 64;
+constexpr std::size_t kLongValueChunk = 4072;
 constexpr std::size_t kRowCountAt = 16;
 constexpr std::size_t kAutoNumberAt = 20;
 
@@ -528,6 +529,7 @@ bool TableWriter::Insert(const Changes& values, ErrorState& error) {
         SetJetError(error, JetError::RecordTooLarge, name_);
         return false;
     }
+    if (!RoomFor(PagesAtMost(&row), error)) return false;
     if (!WriteLongValues(row, error)) return Damage();
     std::string bytes = PackRow(table_, row, 4);
     if (bytes.size() > DataPage::kMaxRowSize) {
@@ -570,6 +572,7 @@ bool TableWriter::Update(uint32_t pointer, const Changes& values, ErrorState& er
     if (!NewRowKeys(row, &changedLong, keys, unverified, error) ||
         !CheckKeys(row, keys, &oldKeys, pointer, error) || !CheckChildrenGone(before, &keys, error))
         return false;
+    if (!RoomFor(PagesAtMost(&row), error)) return false;
     if (unverified) wroteUnverifiedKeys_ = true;
     for (std::size_t c = 0; c < row.size(); ++c) {
         if (!changedLong[c]) continue;
@@ -607,6 +610,7 @@ bool TableWriter::Delete(uint32_t pointer, ErrorState& error) {
     const StoredRow row = Read(pointer);
     if (!CheckChildrenGone(row, nullptr, error)) return false;
     const RowKeys keys = KeysOf(row, nullptr, false, nullptr);
+    if (!RoomFor(PagesAtMost(nullptr), error)) return false;
     if (!UpdateIndexEntries(&keys, nullptr, pointer, error)) return false;
     for (std::size_t c = 0; c < row.size(); ++c) {
         if (IsLongValue(table_.Columns[c]) && row[c]) storage_.FreeLongValue(c, *row[c]);
@@ -615,6 +619,26 @@ bool TableWriter::Delete(uint32_t pointer, ErrorState& error) {
     --table_.RowCount;
     PutDefinition32(file_, table_, kRowCountAt, table_.RowCount);
     return true;
+}
+
+uint32_t TableWriter::PagesAtMost(const StoredRow* row) const {
+    // Bitmap pages for the file's own map (one a region of the file) and the maps involved.
+    constexpr uint32_t kMapPages = 17 + 4;
+    // Deeper than the index of any file within the limit.
+    constexpr uint32_t kDeepestTree = 8;
+    uint32_t pages = kMapPages + 1;
+    for (std::size_t c = 0; row && c < row->size(); ++c) {
+        if (IsLongValue(table_.Columns[c]) && (*row)[c])
+            pages += static_cast<uint32_t>((*row)[c]->size() / kLongValueChunk) + 2;
+    }
+    return pages + static_cast<uint32_t>(table_.RealIndexes.size()) * (kDeepestTree + 2);
+}
+
+bool TableWriter::RoomFor(uint32_t pages, ErrorState& error) {
+    if (file_.HasRoomFor(pages)) return true;
+    // Refused before anything of the row is written: the file stays whole and consistent.
+    SetJetError(error, JetError::DatabaseTooLarge, name_);
+    return false;
 }
 
 bool TableWriter::Damage() {

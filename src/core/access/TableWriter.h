@@ -94,6 +94,11 @@ class TableWriter {
     bool WriteLongValues(StoredRow& row, ErrorState& error);
     // A write failed part way: the table may be half changed, so nothing of it may be kept.
     bool Damage();
+    // The most pages writing `row` (deleting a row: none) may add: a data page, its long values,
+    // a split on every level of every index, new bitmap pages for the maps.
+    uint32_t PagesAtMost(const StoredRow* row) const;
+    // False, with Access's size-limit error naming the table, when the file could not take them.
+    bool RoomFor(uint32_t pages, ErrorState& error);
     void Fail(ErrorState& error, int32_t number, const std::string& what);
 
     JetWriteFile& file_;

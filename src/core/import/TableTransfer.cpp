@@ -4,6 +4,7 @@
 
 #include "common/TextCase.h"
 #include "import/InputStaging.h"
+#include "sources/engine/JetErrors.h"
 
 namespace vantrel {
 
@@ -66,6 +67,14 @@ void TableTransfer::RecordTransferError(int32_t t, int32_t f) {
     }
 }
 
+bool TableTransfer::ReachedSizeLimit(int32_t t) {
+    // A full database takes no more rows of this pair: said at once, naming the row, and the
+    // pair ends; what was written stays.
+    if (state_.Errors.Pending.Number != JetError::DatabaseTooLarge) return false;
+    RecordTransferError(t, -1);
+    return true;
+}
+
 void TableTransfer::WriteHeaderRecord(int32_t t, Recordset& out) {
     const ImportDefinition& def = state_.Definition;
     for (int32_t f = 1; f <= def.FieldMax; ++f) {
@@ -122,6 +131,7 @@ void TableTransfer::Append(int32_t t, Recordset& out, Recordset& in) {
             if (log.Pending.IsSet()) RecordTransferError(t, f);
         }
         out.Update();
+        if (ReachedSizeLimit(t)) return;
         CountRecord(t);
         if (!Report()) return;
         in.MoveNext();
@@ -149,6 +159,7 @@ void TableTransfer::Update(int32_t t, Recordset& out, Recordset& in) {
             if (log.Pending.IsSet()) RecordTransferError(t, f);
         }
         out.Update();
+        if (ReachedSizeLimit(t)) return;
         CountRecord(t);
         if (log.Pending.IsSet()) RecordTransferError(t, -1);
         if (!Report()) return;

@@ -45,6 +45,8 @@ class TableTransfer {
     void Update(int32_t t, Recordset& out, Recordset& in);
     void WriteHeaderRecord(int32_t t, Recordset& out);
     void CountRecord(int32_t t);
+    // Logs the database size limit when the last Update met it; the pair then stops.
+    bool ReachedSizeLimit(int32_t t);
     bool Report();  // false once the run is cancelled
 
     SessionState& state_;

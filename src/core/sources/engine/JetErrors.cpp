@@ -83,9 +83,9 @@ std::string JetErrorDescription(int32_t number, const std::string& name) {
         case JetError::ConversionError:
             return "データ型変換エラーです。" + (name.empty() ? std::string{} : "(" + name + ")");
         case JetError::DatabaseTooLarge:
-            return "データベースが Access のサイズの上限 (2 GB) に達したため、これ以上書き込めま"
-                   "せん。" +
-                   (name.empty() ? std::string{} : "(" + name + ")");
+            return "データベースが Access のサイズの上限 (2 GB) に達したため、" +
+                   (name.empty() ? std::string{} : "テーブル " + quoted + " に") +
+                   "これ以上書き込めません。";
         case JetError::OperationNotSupported:
             return "この種類のオブジェクトではこの操作はサポートされていません。" +
                    (name.empty() ? std::string{} : "(" + name + ")");
