@@ -99,10 +99,11 @@ int ComparePieces(std::string_view head, std::string_view tail, std::size_t leng
                   std::string_view other) {
     const std::size_t fromHead = std::min(head.size(), length);
     const std::size_t first = std::min(fromHead, other.size());
-    if (const int c = std::memcmp(head.data(), other.data(), first)) return c;
+    if (const int c = first ? std::memcmp(head.data(), other.data(), first) : 0) return c;
     if (first < fromHead) return 1;  // `other` ended inside the head
     const std::size_t fromTail = length - fromHead, left = other.size() - fromHead;
-    if (const int c = std::memcmp(tail.data(), other.data() + fromHead, std::min(fromTail, left)))
+    const std::size_t second = std::min(fromTail, left);
+    if (const int c = second ? std::memcmp(tail.data(), other.data() + fromHead, second) : 0)
         return c;
     return fromTail == left ? 0 : fromTail < left ? -1 : 1;
 }
