@@ -186,12 +186,12 @@ void Fresh(const fs::path& dir, const Case& c) {
 
 }  // namespace
 
-// vantrel-bench [ROWS [ROUNDS]] [--only NAME,...] [--japanese] [--append-gb GB]
+// vantrel-bench [ROWS [ROUNDS]] [--only NAME,...] [--japanese] [--append-gb GB] [--keep]
 int main(int argc, char** argv) {
     long rows = 1000000;
     int rounds = 3;
     double appendGb = 0;
-    bool japanese = false;
+    bool japanese = false, keep = false;
     std::string only;
     std::vector<std::string> numbers;
     for (int i = 1; i < argc; ++i) {
@@ -200,6 +200,8 @@ int main(int argc, char** argv) {
             appendGb = std::atof(argv[++i]);
         } else if (a == "--only" && i + 1 < argc) {
             only = std::string(",") + argv[++i] + ",";
+        } else if (a == "--keep") {
+            keep = true;  // leave the outputs for inspection
         } else if (a == "--japanese") {
             japanese = true;  // the second text index in Japanese order (needs the 1041 keys)
         } else {
@@ -326,6 +328,10 @@ int main(int argc, char** argv) {
         std::printf("vantrel-verify big.accdb: %s\n",
                     problems.empty() ? "clean" : problems.front().c_str());
     }
-    fs::remove_all(dir);
+    if (keep) {
+        std::printf("outputs kept in %s\n", dir.string().c_str());
+    } else {
+        fs::remove_all(dir);
+    }
     return 0;
 }
