@@ -24,7 +24,7 @@ class JetWriteFile final : public PageStore {
     // Access files end at 2 GB: past that Access cannot open them.
     static constexpr uint32_t kAccessPageLimit =
         static_cast<uint32_t>((uint64_t{1} << 31) / kPageSize);
-    static constexpr std::size_t kDefaultCacheBytes = std::size_t{64} << 20;
+    static constexpr std::size_t kDefaultCacheBytes = std::size_t{96} << 20;
 
     JetWriteFile() = default;
     JetWriteFile(const JetWriteFile&) = delete;
