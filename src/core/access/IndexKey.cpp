@@ -208,14 +208,18 @@ std::optional<std::string> IndexKey(const JetTable& table, const JetRealIndex& i
         }
         anyValue = true;
         if (IsText(*column)) {
-            const TextKeyResult text =
-                TextColumnKey(std::u16string_view(JetTextUnits(*value)), column->SortVersion,
-                              !descending, options.AllowUnverifiedMarks);
+            const auto order = TextSortOrderOf(column->SortOrder, column->SortVersion);
+            TextKeyResult text;
+            text.Status = TextKeyResult::Status::UnsupportedCharacter;
+            if (order) {
+                text = TextColumnKey(std::u16string_view(JetTextUnits(*value)), *order, !descending,
+                                     options.AllowUnverifiedKeys);
+            }
             if (text.Status != TextKeyResult::Status::Ok) {
                 if (problem) {
                     problem->Column = column->Name;
                     problem->Character = text.Character;
-                    problem->Unverified = text.Status == TextKeyResult::Status::UnverifiedMark;
+                    problem->Unverified = text.Status == TextKeyResult::Status::UnverifiedCharacter;
                 }
                 return std::nullopt;
             }

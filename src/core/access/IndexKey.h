@@ -28,14 +28,14 @@ std::optional<std::vector<std::optional<std::string_view>>> KeyValuesOfRow(
 struct KeyOptions {
     // Key ー ゝ ゞ ヽ ヾ 々 and the like the way Windows sorts them (see TextColumnKey); what
     // Access writes for them is not known.
-    bool AllowUnverifiedMarks = false;
+    bool AllowUnverifiedKeys = false;
 };
 
 // Why a row's value cannot be keyed.
 struct KeyProblem {
     std::string Column;
-    char32_t Character = 0;   // the character with no weight, or the mark
-    bool Unverified = false;  // a long-vowel or iteration mark rather than an unknown character
+    char32_t Character = 0;   // the character with no weight, or the unverified one
+    bool Unverified = false;  // a character whose key is not known rather than one without weight
 };
 
 // The key bytes Access stores for a row in `index` (before the row pointer). `values` are in the
