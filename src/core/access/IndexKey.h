@@ -50,6 +50,15 @@ std::optional<std::string> IndexKey(const JetTable& table, const JetRealIndex& i
                                     const std::vector<std::optional<std::string_view>>& values,
                                     const KeyOptions& options, KeyProblem* problem);
 
+// Per physical index of `table`, whether changing a row from `before` (as stored, Memo columns
+// as their fields) to `after` changes a value of its key columns. Texts count by their
+// characters, however they are stored; a Memo column of `after` holds its data where
+// `afterMemoIsData` says so and its field elsewhere.
+std::vector<bool> IndexesTouched(const PageSource& file, const JetTable& table,
+                                 const std::vector<std::optional<std::string>>& before,
+                                 const std::vector<std::optional<std::string>>& after,
+                                 const std::vector<bool>& afterMemoIsData);
+
 // The same with the default options; a value that cannot be keyed gives no key.
 std::optional<std::string> IndexKey(const JetTable& table, const JetRealIndex& index,
                                     const std::vector<std::optional<std::string_view>>& values);

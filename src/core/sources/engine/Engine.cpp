@@ -88,10 +88,11 @@ std::unique_ptr<Database> Engine::OpenDatabase(const std::string& path, int32_t 
             return backends::OpenSqlite(path, readOnly, error_);
         case DatabaseFormat::Jet3:
             if (!readOnly) {
+                // A clause: the import log frames it with "ため、インポートできませんでした".
                 error_.Set(JetError::ReadOnly,
                            "データベース '" + path +
-                               "' は Access 97 形式のため、書き込めません。Access 2000 以降の形式に"
-                               "変換してください。");
+                               "' が Access 97 形式である (Access 2000 以降の形式に変換すれば"
+                               "書き込める)");
                 return nullptr;
             }
             return backends::OpenAccess(path, error_);
