@@ -12,6 +12,8 @@
 
 #include "TestSupport.h"
 #include "ToolSupport.h"
+#include "access/IndexTree.h"
+#include "access/JetFile.h"
 #include "access/Verifier.h"
 #include "common/Encoding.h"
 #include "import/InputStaging.h"
@@ -357,23 +359,66 @@ TEST(ImportRun, IntoAccessDatabasesWithRecordErrors) {
     }
 }
 
+// A table or database the writer refuses is named in one sentence of the log, its reason
+// inside the frame "…は、<reason>ため、インポートできませんでした".
+TEST(ImportRun, RefusedOutputsAreLoggedInOneSentence) {
+    TempDir dir;
+    test::WriteBytes(dir.File("rows.csv"), "a\r\nx\r\n");
+    const struct {
+        const char* File;
+        const char* Line;
+    } refused[] = {
+        {"V2010/calcFieldTestV2010.accdb",
+         "Table1は、テーブル 'Table1' に集計フィールド 'LastFirst' があるため、インポートできませ"
+         "んでした"},
+        {"V1997/testV1997.mdb",
+         "' が Access 97 形式である (Access 2000 以降の形式に変換すれば書き込める)ため、インポート"
+         "できませんでした"},
+    };
+    for (const auto& output : refused) {
+        SCOPED_TRACE(output.File);
+        RunFixture r(dir.File("rows.csv"), "CREATE TABLE t (a TEXT);");
+        r.state.Definition.OutputPath =
+            r.dir.File(std::filesystem::path(output.File).filename().string());
+        std::filesystem::copy_file(Fixture(std::string("access-made/") + output.File),
+                                   r.state.Definition.OutputPath);
+        r.Pair(1, "Table1", "rows.csv", {{"FirstName", "a"}});
+        r.Start();
+        const std::string log = r.state.Errors.Text();
+        EXPECT_NE(log.find(output.Line), std::string::npos) << log;
+        EXPECT_EQ(log.find("。ため"), std::string::npos) << log;
+    }
+}
+
 // A Shift-JIS csv of 20,000 Japanese products into a table whose primary key is a Japanese text,
-// in every Access format.
+// in every Access format. The files of the Japanese sort order also take long-vowel and
+// iteration marks, which the General orders refuse, beside kanji of both JIS levels (羹 焙 餃 饅
+// are level 2) and the extension kanji 髙 﨑, small and half-width kana with ﾞ ﾟ, and U+3000.
 class ImportIntoAccess : public testing::TestWithParam<const char*> {};
 
 TEST_P(ImportIntoAccess, TwentyThousandJapaneseProducts) {
-    const char* const names[] = {"静岡の緑茶", "宇治抹茶", "草加せんべい", "信州味噌", "濃口醤油",
-                                 "ｶｽﾃﾗ",       "万年筆",   "髙島屋の羊羹", "梅干し①",  "ほうじ茶"};
+    const bool japanese = std::string_view(GetParam()).find("_ja.") != std::string_view::npos;
+    const std::vector<const char*> names =
+        japanese ? std::vector<const char*>{"信州味噌　徳用",     "ｶﾞﾄｰ･ｼｮｺﾗ",
+                                            "ﾊﾟｲﾝｼﾞｭｰｽ",          "髙島屋の羊羹",
+                                            "山﨑のチーズケーキ", "佐々木農園のりんご",
+                                            "キャンディー Mix",   "濃口醤油 1L",
+                                            "焙じ茶ラテ",         "餃子と饅頭"}
+                 : std::vector<const char*>{
+                       "静岡の緑茶", "宇治抹茶", "草加せんべい", "信州味噌", "濃口醤油",
+                       "ｶｽﾃﾗ",       "万年筆",   "髙島屋の羊羹", "梅干し①",  "ほうじ茶"};
+    const std::vector<const char*> prefixes =
+        japanese ? std::vector<const char*>{"品-", "ｼﾅ-", "A-", "コーヒー-", "佐々木-", "ﾃﾞｰﾀ-"}
+                 : std::vector<const char*>{"品-", "ｼﾅ-", "A-"};
     const char* const categories[] = {"飲料", "菓子", "調味料", "文具"};
     TempDir dir;
     std::string csv = "商品コード,商品名,カテゴリ,単価,在庫数,登録日,備考\r\n";
     std::vector<std::string> expected;
     for (int n = 0; n < 20000; ++n) {
-        const std::string code = (n % 3 == 0   ? "品-"
-                                  : n % 3 == 1 ? "ｼﾅ-"
-                                               : "A-") +
-                                 std::to_string(100000 + n);
-        const std::string title = std::string(names[n % 10]) + " " + std::to_string(n);
+        const std::string code =
+            prefixes[static_cast<std::size_t>(n) % prefixes.size()] + std::to_string(100000 + n);
+        const std::string title = std::string(names[static_cast<std::size_t>(n) % names.size()]) +
+                                  " " + std::to_string(n);
         const std::string category = categories[n % 4];
         const int price = 100 + n % 5000;
         const std::string memo = n % 5 ? "備考" + std::to_string(n) : "";
@@ -409,11 +454,31 @@ TEST_P(ImportIntoAccess, TwentyThousandJapaneseProducts) {
     ASSERT_EQ(rows.size(), 20001u);
     for (std::size_t n = 0; n < expected.size(); ++n)
         ASSERT_EQ(rows[n + 1], expected[n]) << n;
+    // Every index grew to several levels: the code and the name to three, the category (four
+    // values) to a root above its leaves.
+    access::JetFile file;
+    ErrorState error;
+    ASSERT_TRUE(file.Open(r.output, error));
+    std::string problem;
+    for (const auto& entry : access::ReadCatalog(file, problem)) {
+        if (entry.Name != "空の商品マスタ") continue;
+        const auto table = access::ReadTableDefinition(file, entry.DefinitionPage, problem);
+        ASSERT_TRUE(table);
+        ASSERT_EQ(table->RealIndexes.size(), 3u);
+        for (const auto& index : table->RealIndexes) {
+            const auto* column = table->ColumnByNumber(index.Columns[0].ColumnNumber);
+            ASSERT_TRUE(column);
+            EXPECT_GE(access::WalkIndexTree(file, index, entry.DefinitionPage).Levels.size(),
+                      column->Name == "カテゴリ" ? 2u : 3u)
+                << column->Name;
+        }
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(AllFormats, ImportIntoAccess,
                          testing::Values("jet4_v2000.mdb", "jet4_v2003.mdb", "ace12_v2007.accdb",
-                                         "ace14_v2010.accdb", "ace16_v2016.accdb"));
+                                         "ace14_v2010.accdb", "ace16_v2016.accdb",
+                                         "jet4_v2003_ja.mdb", "ace12_v2007_ja.accdb"));
 
 TEST(ImportRun, AKilledRunLeavesTheOutputAsItWas) {
     TempDir dir;
