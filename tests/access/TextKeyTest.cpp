@@ -274,45 +274,57 @@ TEST(TextKey, RecomputedEntriesEqualTheFixturesAndWhatAccessWrote) {
 }
 
 TEST(TextKey, VerifierFindsATextEntryThatNoLongerMatchesItsRow) {
-    const std::string original = test::ReadBytes(test::Fixture("access/ace14_v2010.accdb"));
-    JetFile file;
-    ErrorState error;
-    ASSERT_TRUE(file.Open(test::Fixture("access/ace14_v2010.accdb"), error));
-    std::string problem;
-    JetTable table;
-    for (const auto& e : ReadCatalog(file, problem)) {
-        if (e.Name == "BigTable") table = *ReadTableDefinition(file, e.DefinitionPage, problem);
-    }
-    // Change a kanji of a Name in place into the next one: same length, other key.
-    std::vector<std::string> problems;
-    std::size_t at = 0;
-    for (const auto& row : LiveRows(file, table, problems)) {
-        const auto values = SplitRow(table, row.Bytes);
-        if (!values[1]) continue;
-        const auto offset = static_cast<std::size_t>(values[1]->data() - file.Page(0).data());
-        const std::u16string units = JetTextUnits(*values[1]);
-        ASSERT_EQ(units.size() * 2, values[1]->size()) << "stored uncompressed";
-        for (std::size_t i = 0; i < units.size() && !at; ++i) {
-            if (units[i] >= 0x4E00 && units[i] < 0x9F00 && (units[i] & 0xFF) < 0xFF)
-                at = offset + 2 * i;
+    for (const auto& [name, order] : {std::pair{"ace14_v2010.accdb", Order::General},
+                                      std::pair{"ace12_v2007_ja.accdb", Order::Japanese}}) {
+        SCOPED_TRACE(name);
+        const std::string path = test::Fixture(std::string("access/") + name);
+        const std::string original = test::ReadBytes(path);
+        JetFile file;
+        ErrorState error;
+        ASSERT_TRUE(file.Open(path, error));
+        std::string problem;
+        JetTable table;
+        for (const auto& e : ReadCatalog(file, problem)) {
+            if (e.Name == "BigTable") table = *ReadTableDefinition(file, e.DefinitionPage, problem);
         }
-        if (at) break;
+        // Change a kanji of a Name in place into the next one, which has a weight of its own:
+        // same length, other key.
+        const auto keyed = [order](char16_t unit) {
+            return TextColumnKey(std::u16string_view(&unit, 1), order, true, false).Status ==
+                   Status::Ok;
+        };
+        std::vector<std::string> problems;
+        std::size_t at = 0;
+        for (const auto& row : LiveRows(file, table, problems)) {
+            const auto values = SplitRow(table, row.Bytes);
+            if (!values[1]) continue;
+            const auto offset = static_cast<std::size_t>(values[1]->data() - file.Page(0).data());
+            const std::u16string units = JetTextUnits(*values[1]);
+            ASSERT_EQ(units.size() * 2, values[1]->size()) << "stored uncompressed";
+            for (std::size_t i = 0; i < units.size() && !at; ++i) {
+                const char16_t unit = units[i];
+                if (unit >= 0x4E00 && unit < 0x9F00 && (unit & 0xFF) < 0xFF &&
+                    keyed(static_cast<char16_t>(unit + 1)))
+                    at = offset + 2 * i;
+            }
+            if (at) break;
+        }
+        ASSERT_NE(at, 0u);
+        std::string damaged = original;
+        damaged[at] = static_cast<char>(damaged[at] + 1);
+        test::TempDir dir;
+        test::WriteBytes(dir.File(name), damaged);
+        // Both indexes on Name, and nothing else.
+        std::vector<std::string> lines = VerifyDatabase(dir.File(name));
+        std::sort(lines.begin(), lines.end());
+        ASSERT_EQ(lines.size(), 2u);
+        EXPECT_NE(lines[0].find("BigTable の索引 IX_Name: 索引の項目が行と一致しません"),
+                  std::string::npos)
+            << lines[0];
+        EXPECT_NE(lines[1].find("BigTable の索引 IX_Num_Name: 索引の項目が行と一致しません"),
+                  std::string::npos)
+            << lines[1];
     }
-    ASSERT_NE(at, 0u);
-    std::string damaged = original;
-    damaged[at] = static_cast<char>(damaged[at] + 1);
-    test::TempDir dir;
-    test::WriteBytes(dir.File("d.accdb"), damaged);
-    // Both indexes on Name, and nothing else.
-    std::vector<std::string> lines = VerifyDatabase(dir.File("d.accdb"));
-    std::sort(lines.begin(), lines.end());
-    ASSERT_EQ(lines.size(), 2u);
-    EXPECT_NE(lines[0].find("BigTable の索引 IX_Name: 索引の項目が行と一致しません"),
-              std::string::npos)
-        << lines[0];
-    EXPECT_NE(lines[1].find("BigTable の索引 IX_Num_Name: 索引の項目が行と一致しません"),
-              std::string::npos)
-        << lines[1];
 }
 
 }  // namespace
