@@ -14,7 +14,6 @@ namespace vantrel::reader {
 namespace {
 
 constexpr uint32_t kEndOfChain = 0xFFFFFFFE;
-constexpr std::size_t kMaxSectors = 1u << 22;
 
 class Bytes {
   public:
@@ -48,10 +47,12 @@ class CompoundFile {
         std::vector<uint32_t> fatSectors;
         for (int i = 0; i < 109; ++i)
             fatSectors.push_back(bytes_.U32(0x4C + 4 * static_cast<std::size_t>(i)));
+        // A sector can be visited once: a chain longer than the file has sectors is a loop.
+        const std::size_t sectors = file_.size() / sector_;
         uint32_t difat = bytes_.U32(0x44);
-        for (std::size_t guard = 0; difat < kEndOfChain && guard < kMaxSectors; ++guard) {
+        for (std::size_t guard = 0; difat < kEndOfChain; ++guard) {
             const std::size_t at = Offset(difat);
-            if (!bytes_.Has(at, sector_)) return false;
+            if (guard >= sectors || !bytes_.Has(at, sector_)) return false;
             for (std::size_t k = 0; k + 4 < sector_; k += 4)
                 fatSectors.push_back(bytes_.U32(at + k));
             difat = bytes_.U32(at + sector_ - 4);
@@ -71,7 +72,7 @@ class CompoundFile {
         const Bytes mf(miniFatBytes);
         for (std::size_t k = 0; k + 4 <= miniFatBytes.size(); k += 4)
             miniFat_.push_back(mf.U32(k));
-        return true;
+        return !looped_;
     }
 
     // The stream with one of the given names ("Workbook", "Book"); empty when there is none.
@@ -89,8 +90,10 @@ class CompoundFile {
                 if (name != wanted) continue;
                 const uint32_t size = dir.U32(at + 0x78);
                 const uint32_t start = dir.U32(at + 0x74);
-                return size < miniCutoff_ ? Chain(start, miniFat_, true, size)
-                                          : Chain(start, fat_, false, size);
+                std::string stream = size < miniCutoff_ ? Chain(start, miniFat_, true, size)
+                                                        : Chain(start, fat_, false, size);
+                if (looped_) return {};
+                return stream;
             }
         }
         return {};
@@ -103,10 +106,16 @@ class CompoundFile {
                       std::size_t size) const {
         std::string out;
         const std::size_t unit = mini ? 64 : sector_;
-        std::size_t guard = 0;
-        for (uint32_t s = start;
-             s < kEndOfChain && s < table.size() && out.size() < size && guard < kMaxSectors;
-             s = table[s], ++guard) {
+        // Each sector belongs to one chain once; meeting one again means the chain loops, and
+        // the file is damaged.
+        std::vector<bool> seen(table.size());
+        for (uint32_t s = start; s < kEndOfChain && s < table.size() && out.size() < size;
+             s = table[s]) {
+            if (seen[s]) {
+                looped_ = true;
+                break;
+            }
+            seen[s] = true;
             if (mini) {
                 const std::size_t at = std::size_t{s} * 64;
                 if (at + unit > miniStream_.size()) break;
@@ -126,6 +135,7 @@ class CompoundFile {
     std::size_t sector_ = 512;
     uint32_t miniCutoff_ = 4096;
     std::vector<uint32_t> fat_, miniFat_;
+    mutable bool looped_ = false;
     std::string directory_, miniStream_;
 };
 

@@ -124,6 +124,19 @@ TEST(TextConversion, ValuesBetweenTypes) {
     EXPECT_FALSE(ConvertValueToType(FieldType::Long, Value::Text("x"), out));
 }
 
+TEST(TextConversion, FractionsAtTheEdgesOfWholeNumberTypes) {
+    Value out;
+    // 2^63 is the double just above the largest BigInt: refused, not cast out of range.
+    EXPECT_FALSE(ConvertValueToType(FieldType::BigInt, Value::Double(9223372036854775808.0), out));
+    ASSERT_TRUE(ConvertValueToType(FieldType::BigInt, Value::Double(-9223372036854775808.0), out));
+    EXPECT_EQ(out.Int(), INT64_MIN);
+    ASSERT_TRUE(ConvertValueToType(FieldType::Long, Value::Double(2147483647.4), out));
+    EXPECT_EQ(out.Int(), INT32_MAX);
+    EXPECT_FALSE(ConvertValueToType(FieldType::Long, Value::Double(2147483647.5), out))
+        << "rounds to 2147483648";
+    EXPECT_FALSE(ConvertValueToType(FieldType::BigInt, Value::Double(1e300), out));
+}
+
 TEST(Value, TextFormsAsAccessShowsThem) {
     EXPECT_EQ(Value::Double(3.0).ToText(), "3");
     EXPECT_EQ(Value::Double(0.1).ToText(), "0.1");

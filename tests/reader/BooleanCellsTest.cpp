@@ -40,5 +40,25 @@ TEST(BooleanCells, DamagedWorkbooksAreReadSafely) {
     EXPECT_GT(found, 0u) << "light damage still leaves most records readable";
 }
 
+// A sector chain that points back at itself is damage, not a stream of endless copies.
+TEST(BooleanCells, LoopingSectorChainsEnd) {
+    std::string book = test::ReadBytes(test::Fixture("excel/mixed_types.xls"));
+    auto u32 = [&](std::size_t at) {
+        return static_cast<uint32_t>(
+            static_cast<uint8_t>(book[at]) | static_cast<uint8_t>(book[at + 1]) << 8 |
+            static_cast<uint8_t>(book[at + 2]) << 16 |
+            static_cast<uint32_t>(static_cast<uint8_t>(book[at + 3])) << 24);
+    };
+    const std::size_t sector = std::size_t{1} << u32(0x1E) % 32;
+    const uint32_t directory = u32(0x30);
+    const std::size_t fatEntry = (std::size_t{u32(0x4C)} + 1) * sector + 4 * std::size_t{directory};
+    for (int k = 0; k < 4; ++k)
+        book[fatEntry + static_cast<std::size_t>(k)] = static_cast<char>(directory >> (8 * k));
+    test::TempDir dir;
+    test::WriteBytes(dir.File("loop.xls"), book);
+    // A loop is damage: the walk gives up instead of reading the directory over and over.
+    EXPECT_TRUE(FindBooleanCells(dir.File("loop.xls")).empty());
+}
+
 }  // namespace
 }  // namespace vantrel::reader

@@ -521,7 +521,8 @@ bool ParseGuid(std::string_view text, std::string& out) {
 bool DoubleToInteger(double v, int64_t min, int64_t max, int64_t& out) {
     if (!std::isfinite(v)) return false;
     const double r = std::nearbyint(v);
-    if (r < static_cast<double>(min) || r > static_cast<double>(max)) return false;
+    // max + 1 as a double is exact for every bound (2^63 for BigInt, where max itself is not).
+    if (r < static_cast<double>(min) || r >= static_cast<double>(max) + 1.0) return false;
     out = static_cast<int64_t>(r);
     return true;
 }
