@@ -323,6 +323,45 @@ TEST(ImportRun, ChecksBackupAndCancel) {
     EXPECT_NE(r.state.Errors.Text().find("中止"), std::string::npos);
 }
 
+TEST(ImportRun, CancelWhileStagingStopsBeforeTheOutputIsOpened) {
+    // A text input and a database input of 3,500 rows each, cancelled after 2,000 rows read.
+    TempDir inputs;
+    std::string csv = "a,b\r\n";
+    for (int i = 0; i < 3500; ++i)
+        csv += std::to_string(i) + ",名前" + std::to_string(i) + "\r\n";
+    test::WriteBytes(inputs.File("input.csv"), csv);
+    const std::string database = inputs.File("input.sqlite");
+    Exec(database, "CREATE TABLE input (a TEXT, b TEXT);");
+    Exec(database,
+         "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 3500) "
+         "INSERT INTO input SELECT i, 'x' || i FROM n;");
+    for (const std::string& input : {inputs.File("input.csv"), database}) {
+        SCOPED_TRACE(input);
+        RunFixture r(input, "CREATE TABLE t (a TEXT, b TEXT); INSERT INTO t VALUES ('1', '2');");
+        r.Pair(1, "t", input == database ? "input" : "input.csv", {{"a", "a"}, {"b", "b"}});
+        const std::string before = test::ReadBytes(r.output);
+        ImportRun run(r.state, r.engine, r.prompt);
+        std::vector<int64_t> reported;
+        bool transferReported = false;
+        run.SetStagingProgress([&](int64_t rows) {
+            reported.push_back(rows);
+            return rows < 2000;
+        });
+        run.SetProgress([&](const TransferProgress&) { return transferReported = true; });
+        const RunOutcome outcome = run.Start();
+        EXPECT_TRUE(outcome.Cancelled);
+        EXPECT_FALSE(outcome.Staged);
+        EXPECT_FALSE(transferReported) << "the transfer began after the cancel";
+        EXPECT_EQ(reported, (std::vector<int64_t>{0, 1000, 2000}));
+        const auto staged = Rows(r.state.WorkDbPath, "SELECT count(*) FROM input");
+        ASSERT_EQ(staged.size(), 1u);
+        EXPECT_LT(std::stoi(staged[0]), 2000) << "staging went on after the cancel";
+        EXPECT_TRUE(test::ReadBytes(r.output) == before) << "the output database changed";
+        EXPECT_NE(r.state.Errors.Text().find("中止"), std::string::npos);
+        EXPECT_EQ(r.prompt.ErrorWindows, 1);
+    }
+}
+
 TEST(ImportRun, IntoAccessDatabasesWithRecordErrors) {
     TempDir dir;
     std::string csv = "a,b,c,d\r\n";

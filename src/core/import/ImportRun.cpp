@@ -10,6 +10,9 @@ namespace vantrel {
 
 namespace {
 
+constexpr const char* kCancelled =
+    "インポートは中止されました。出力先のデータベースは変更されていません。";
+
 bool FileExists(const std::string& path) {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
@@ -64,7 +67,16 @@ RunOutcome ImportRun::Start() {
         state_.Errors.Clear();
         outcome.Counts.PairErrorCounts.assign(static_cast<std::size_t>(def.TableMax) + 1, 0);
         outcome.Counts.PairRecordCounts.assign(static_cast<std::size_t>(def.TableCount) + 1, 0);
-        outcome.Staged = StageInput(state_, engine_);
+        bool stopped = false;
+        outcome.Staged = StageInput(state_, engine_, [&](int64_t rows) {
+            stopped = stopped || (stagingProgress_ && !stagingProgress_(rows));
+            return !stopped;
+        });
+        if (stopped) {
+            outcome.Staged = false;
+            outcome.Cancelled = true;
+            state_.Errors.AddErrorLine(kCancelled);
+        }
         if (outcome.Staged) {
             if (def.BackupFlag)
                 CopyFileAtomically(def.OutputPath, BackupPathFor(def.OutputPath),
@@ -106,7 +118,7 @@ void ImportRun::Transfer(RunOutcome& outcome) {
         // Nothing of a cancelled run reaches the output database.
         output->DiscardChanges();
         outcome.Cancelled = true;
-        log.AddErrorLine("インポートは中止されました。出力先のデータベースは変更されていません。");
+        log.AddErrorLine(kCancelled);
         return;
     }
     const auto notices = output->Notices();

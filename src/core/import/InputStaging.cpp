@@ -16,6 +16,24 @@ namespace {
 
 constexpr const char* kWorkLocale = ";LANGID=0x0409;CP=1252;COUNTRY=0";
 constexpr const char* kStopped = " 処理を中止します";
+constexpr int64_t kReportEveryRows = 1000;
+
+// Counts the input rows read for the progress display; false once staging is to stop.
+class StagingTicker {
+  public:
+    explicit StagingTicker(const StagingProgress& progress) : progress_(progress) {}
+    bool Row() { return ++rows_ % kReportEveryRows != 0 || Report(); }
+    bool Report() {
+        stopped_ = stopped_ || (progress_ && !progress_(rows_));
+        return !stopped_;
+    }
+    bool Stopped() const { return stopped_; }
+
+  private:
+    const StagingProgress& progress_;
+    int64_t rows_ = 0;
+    bool stopped_ = false;
+};
 
 void LogPending(ErrorLog& log, const std::string& suffix = {}) {
     if (log.Pending.IsSet()) log.AddErrorLine(log.Pending.Description + suffix);
@@ -93,7 +111,7 @@ std::unique_ptr<Database> CreateWorkDatabase(SessionState& state, Engine& engine
     return work;
 }
 
-bool StageWorkbook(SessionState& state, Engine& engine) {
+bool StageWorkbook(SessionState& state, Engine& engine, StagingTicker& ticker) {
     ImportDefinition& def = state.Definition;
     ErrorLog& log = state.Errors;
     auto work = CreateWorkDatabase(state, engine);
@@ -104,7 +122,7 @@ bool StageWorkbook(SessionState& state, Engine& engine) {
         work->Close();
         return false;
     }
-    for (int32_t t = 1; t <= def.UsableTableCount(); ++t) {
+    for (int32_t t = 1; t <= def.UsableTableCount() && !ticker.Stopped(); ++t) {
         if (!PairHasInput(def, t)) continue;
         const TableSetting& pair = def.Table(t);
         auto sheet = book->OpenRecordset(pair.InTable);
@@ -115,7 +133,7 @@ bool StageWorkbook(SessionState& state, Engine& engine) {
         const std::vector<int32_t> skip = ParseSkipRows(pair.SkipRows);
         StagedTable staged(*work, log, state.StagedRows, pair.InTable);
         int64_t x = 0;
-        for (; !sheet->Eof(); sheet->MoveNext()) {
+        for (; !sheet->Eof() && ticker.Row(); sheet->MoveNext()) {
             ++x;
             if (IsSkippedRow(skip, x)) continue;
             log.SetRow(x);
@@ -145,10 +163,10 @@ bool StageWorkbook(SessionState& state, Engine& engine) {
     }
     book->Close();
     work->Close();
-    return true;
+    return !ticker.Stopped();
 }
 
-bool StageText(SessionState& state, Engine& engine) {
+bool StageText(SessionState& state, Engine& engine, StagingTicker& ticker) {
     ImportDefinition& def = state.Definition;
     ErrorLog& log = state.Errors;
     auto work = CreateWorkDatabase(state, engine);
@@ -159,7 +177,7 @@ bool StageText(SessionState& state, Engine& engine) {
         work->Close();
         return false;
     }
-    for (int32_t t = 1; t <= def.UsableTableCount(); ++t) {
+    for (int32_t t = 1; t <= def.UsableTableCount() && !ticker.Stopped(); ++t) {
         if (!PairHasInput(def, t)) continue;
         const TableSetting& pair = def.Table(t);
         const std::string tableName = StagedTableName(pair.InTable);
@@ -168,6 +186,7 @@ bool StageText(SessionState& state, Engine& engine) {
         int64_t columns = 0;
         // The file is read once: a later pair naming the same text table finds it at its end.
         while (const TextRowFeed::Row* row = feed.Next(pair.Delimiter)) {
+            if (!ticker.Row()) break;
             const int64_t x = row->Line;
             if (!row->Notice.empty()) {
                 log.SetRow(x);
@@ -203,10 +222,10 @@ bool StageText(SessionState& state, Engine& engine) {
     LogPending(log);
     feed.Close();
     work->Close();
-    return true;
+    return !ticker.Stopped();
 }
 
-bool CopyDatabaseTables(SessionState& state, Engine& engine) {
+bool CopyDatabaseTables(SessionState& state, Engine& engine, StagingTicker& ticker) {
     ImportDefinition& def = state.Definition;
     ErrorLog& log = state.Errors;
     auto input = engine.OpenDatabase(def.InputPath, 0, true, ";DATABASE=" + def.InputPath);
@@ -222,7 +241,7 @@ bool CopyDatabaseTables(SessionState& state, Engine& engine) {
         return false;
     }
     std::set<std::string> copied;
-    for (int32_t t = 1; t <= def.UsableTableCount(); ++t) {
+    for (int32_t t = 1; t <= def.UsableTableCount() && !ticker.Stopped(); ++t) {
         if (!PairHasInput(def, t)) continue;
         const TableSetting& pair = def.Table(t);
         if (!copied.insert(pair.InTable).second)
@@ -247,7 +266,7 @@ bool CopyDatabaseTables(SessionState& state, Engine& engine) {
         }
         const std::vector<int32_t> skip = ParseSkipRows(pair.SkipRows);
         int64_t x = 0;
-        for (; !source->Eof(); source->MoveNext()) {
+        for (; !source->Eof() && ticker.Row(); source->MoveNext()) {
             ++x;
             if (std::find(skip.begin(), skip.end(), x) != skip.end()) continue;
             log.SetRow(x);
@@ -266,7 +285,7 @@ bool CopyDatabaseTables(SessionState& state, Engine& engine) {
     }
     input->Close();
     work->Close();
-    return true;
+    return !ticker.Stopped();
 }
 
 }  // namespace
@@ -280,8 +299,10 @@ bool IsSkippedRow(const std::vector<int32_t>& skip, int64_t x) {
            std::find(skip.begin(), skip.end(), x) != skip.end();
 }
 
-bool StageInput(SessionState& state, Engine& engine) {
+bool StageInput(SessionState& state, Engine& engine, const StagingProgress& progress) {
     state.StagedRows.Clear();
+    StagingTicker ticker(progress);
+    if (!ticker.Report()) return false;
     // Lines logged while staging remember their input row; nothing else does.
     struct RowReset {
         ErrorLog& log;
@@ -289,12 +310,12 @@ bool StageInput(SessionState& state, Engine& engine) {
     } reset{state.Errors};
     switch (FileKindOf(state.Definition.InputPath)) {
         case FileKind::ExcelWorkbook:
-            return StageWorkbook(state, engine);
+            return StageWorkbook(state, engine, ticker);
         case FileKind::DelimitedText:
-            return StageText(state, engine);
+            return StageText(state, engine, ticker);
         case FileKind::AccessDatabase:
         case FileKind::SqliteDatabase:
-            return CopyDatabaseTables(state, engine);
+            return CopyDatabaseTables(state, engine, ticker);
         case FileKind::None:
             break;
     }

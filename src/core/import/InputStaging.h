@@ -1,15 +1,22 @@
 #pragma once
 
+#include <functional>
+
 #include "model/SessionState.h"
 #include "sources/engine/Engine.h"
 
 namespace vantrel {
 
+// Told how many input rows were read so far, at the start and every thousand rows; returning
+// false stops staging.
+using StagingProgress = std::function<bool(int64_t rows)>;
+
 // Copies everything the run will read into the work database: the sheets, text lines or input
 // tables of every pair, with its rows to skip and header row applied. Returns false when staging
-// cannot start (the work database or the input cannot be opened); problems with single pairs,
-// rows or cells are logged and staging goes on. The input file is only ever read.
-bool StageInput(SessionState& state, Engine& engine);
+// cannot start (the work database or the input cannot be opened) or `progress` stopped it;
+// problems with single pairs, rows or cells are logged and staging goes on. The input file is
+// only ever read.
+bool StageInput(SessionState& state, Engine& engine, const StagingProgress& progress = {});
 
 // Name of the staged table of a pair: its input table up to the first ".".
 std::string StagedTableName(const std::string& inTable);
