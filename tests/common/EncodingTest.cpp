@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+#include <vector>
+
+#include "TestSupport.h"
+
 namespace vantrel {
 namespace {
 
@@ -13,6 +18,46 @@ TEST(Encoding, Cp932RoundTripsIncludingWindowsExtensions) {
     EXPECT_EQ(Cp932ToUtf8(cp932), text);
     EXPECT_FALSE(Utf8ToCp932("😀", cp932));
     EXPECT_FALSE(Utf8ToCp932("\xC3", cp932)) << "broken UTF-8 is not converted";
+}
+
+TEST(Encoding, Cp932FormIsOnlyAcceptedWhenItReadsBackExactly) {
+    std::string cp932;
+    // Characters the converter folds onto the code of another: none has an exact form.
+    for (const char* folded : {"〜", "¥", "−", "—", "‖", "¢", "£", "¬"}) {
+        EXPECT_FALSE(Utf8ToCp932(std::string("期間（4月") + folded + "6月）", cp932)) << folded;
+        EXPECT_TRUE(cp932.empty());
+    }
+    // Their partners are the characters CP932 really holds.
+    for (const char* kept : {"～", "\\", "－", "―", "∥", "￠", "￡", "￢"}) {
+        ASSERT_TRUE(Utf8ToCp932(kept, cp932)) << kept;
+        EXPECT_EQ(Cp932ToUtf8(cp932), kept);
+    }
+    // Symbols with NEC and IBM duplicates keep one code; every duplicate reads back as the same
+    // character, so a name read from any of them is saved and read again unchanged.
+    const std::vector<std::pair<std::string, std::vector<std::string>>> duplicates = {
+        {"￢", {"\x81\xCA", "\xEE\xF9", "\xFA\x54"}},
+        {"∵", {"\x81\xE6", "\x87\x9A", "\xFA\x5B"}},
+        {"≒", {"\x81\xE0", "\x87\x90"}},
+        {"≡", {"\x81\xDF", "\x87\x91"}},
+        {"∫", {"\x81\xE7", "\x87\x92"}},
+        {"∮", {"\x87\x93"}},
+        {"√", {"\x81\xE3", "\x87\x95"}},
+        {"⊥", {"\x81\xDB", "\x87\x96"}},
+        {"∠", {"\x81\xDA", "\x87\x97"}},
+        {"∟", {"\x87\x98"}},
+        {"⊿", {"\x87\x99"}},
+        {"∩", {"\x81\xBF", "\x87\x9B"}},
+        {"∪", {"\x81\xBE", "\x87\x9C"}},
+        {"ⅰ", {"\xEE\xEF", "\xFA\x40"}},
+        {"￤", {"\xEE\xFA", "\xFA\x55"}},
+        {"＇", {"\xEE\xFB", "\xFA\x56"}},
+    };
+    for (const auto& [character, codes] : duplicates) {
+        ASSERT_TRUE(Utf8ToCp932(character, cp932)) << character;
+        EXPECT_EQ(Cp932ToUtf8(cp932), character);
+        for (const std::string& code : codes)
+            EXPECT_EQ(Cp932ToUtf8(code), character) << test::Hex(code);
+    }
 }
 
 TEST(Encoding, InvalidSequencesBecomeReplacementCharactersAndAreLocated) {

@@ -158,6 +158,36 @@ TEST(DefinitionFile, TextWithoutCp932FormIsWrittenAsUtf8WithBom) {
     EXPECT_EQ(back.FieldPairs(1, 1).OutField, "ID");
 }
 
+// Saves `def`, reads the file back and returns what was read.
+ImportDefinition SaveAndReopen(ImportDefinition def, std::string* bytes = nullptr) {
+    TempDir dir;
+    ErrorLog log;
+    EXPECT_TRUE(SaveDefinitionFile(dir.File("n.imp"), def, 205, log)) << log.Text();
+    if (bytes) *bytes = ReadBytes(dir.File("n.imp"));
+    ImportDefinition back;
+    EXPECT_TRUE(ReadDefinitionFile(dir.File("n.imp"), back, log)) << log.Text();
+    EXPECT_TRUE(log.Empty()) << log.Text();
+    return back;
+}
+
+TEST(DefinitionFile, NamesTheConverterWouldChangeAreSavedAsUtf8) {
+    for (const std::string name :
+         {"期間（4月〜6月）", "金額(¥)", "A−B", "x—y", "‖", "¢", "£", "¬"}) {
+        ImportDefinition def = ExampleDefinition();
+        def.FieldPairs(1, 2) = FieldPair{name, name};
+        std::string bytes;
+        const ImportDefinition back = SaveAndReopen(def, &bytes);
+        EXPECT_EQ(bytes.substr(0, 3), std::string(kUtf8Bom)) << name;
+        EXPECT_EQ(back.FieldPairs(1, 2), (FieldPair{name, name}));
+    }
+    // Their CP932 partners and the symbols with NEC/IBM duplicates keep the file in CP932.
+    ImportDefinition def = ExampleDefinition();
+    def.FieldPairs(1, 2) = FieldPair{"～\\－―∥￠￡", "￢∵≒≡∫∮√⊥∠∟⊿∩∪"};
+    std::string bytes;
+    EXPECT_EQ(SaveAndReopen(def, &bytes).FieldPairs(1, 2), def.FieldPairs(1, 2));
+    EXPECT_NE(bytes.substr(0, 3), std::string(kUtf8Bom));
+}
+
 TEST(DefinitionFile, FailedSaveKeepsTheOldFileAndReportsIt) {
     TempDir dir;
     ImportDefinition def = ExampleDefinition();

@@ -8,8 +8,6 @@
 
 namespace vantrel {
 
-namespace {}  // namespace
-
 void AppendUtf8(std::string& out, uint32_t cp) {
     if (cp < 0x80) {
         out.push_back(static_cast<char>(cp));
@@ -123,6 +121,12 @@ bool Utf8ToCp932(std::string_view utf8, std::string& out) {
     iconv_close(cd);
     if (rc == static_cast<std::size_t>(-1) || inLeft != 0) return false;
     out.assign(buffer.data(), buffer.size() - outLeft);
+    // The converter folds several characters onto one CP932 code (〜 and ～, ¥ and \, − and －,
+    // — and ―, ¢ and ￠...); such text would come back changed, so it has no exact form.
+    if (Cp932ToUtf8(out) != utf8) {
+        out.clear();
+        return false;
+    }
     return true;
 }
 
