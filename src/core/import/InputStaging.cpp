@@ -112,7 +112,7 @@ bool StageWorkbook(SessionState& state, Engine& engine) {
             LogPending(log, " " + pair.InTable + "の処理を中止します");
             continue;
         }
-        const std::vector<int32_t> skip = ParseSkipRows(pair.SkipRows);
+        const RowsToSkip skip = ParseSkipRows(pair.SkipRows);
         StagedTable staged(*work, log, state.StagedRows, pair.InTable);
         int64_t x = 0;
         for (; !sheet->Eof(); sheet->MoveNext()) {
@@ -163,7 +163,7 @@ bool StageText(SessionState& state, Engine& engine) {
         if (!PairHasInput(def, t)) continue;
         const TableSetting& pair = def.Table(t);
         const std::string tableName = StagedTableName(pair.InTable);
-        const std::vector<int32_t> skip = ParseSkipRows(pair.SkipRows);
+        const RowsToSkip skip = ParseSkipRows(pair.SkipRows);
         StagedTable staged(*work, log, state.StagedRows, tableName);
         int64_t columns = 0;
         // The file is read once: a later pair naming the same text table finds it at its end.
@@ -245,11 +245,11 @@ bool CopyDatabaseTables(SessionState& state, Engine& engine) {
             LogPending(log);
             continue;
         }
-        const std::vector<int32_t> skip = ParseSkipRows(pair.SkipRows);
+        const RowsToSkip skip = ParseSkipRows(pair.SkipRows);
         int64_t x = 0;
         for (; !source->Eof(); source->MoveNext()) {
             ++x;
-            if (std::find(skip.begin(), skip.end(), x) != skip.end()) continue;
+            if (skip.Contains(x)) continue;
             log.SetRow(x);
             state.StagedRows.Add(pair.InTable, x);
             target->AddNew();
@@ -275,9 +275,8 @@ std::string StagedTableName(const std::string& inTable) {
     return inTable.substr(0, inTable.find('.'));
 }
 
-bool IsSkippedRow(const std::vector<int32_t>& skip, int64_t x) {
-    return !skip.empty() && skip.back() >= x &&
-           std::find(skip.begin(), skip.end(), x) != skip.end();
+bool IsSkippedRow(const RowsToSkip& skip, int64_t x) {
+    return skip.LastWritten() >= x && skip.Contains(x);
 }
 
 bool StageInput(SessionState& state, Engine& engine) {
