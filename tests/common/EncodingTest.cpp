@@ -60,6 +60,34 @@ TEST(Encoding, Cp932FormIsOnlyAcceptedWhenItReadsBackExactly) {
     }
 }
 
+TEST(Encoding, GuessTellsCp932FromUtf8ByWhatTheTextWouldBe) {
+    std::string kana, kanji;  // CP932 forms
+    ASSERT_TRUE(Utf8ToCp932("ﾏｲﾅｽ,ﾒｰ", kana));
+    ASSERT_TRUE(Utf8ToCp932("東京都,マイナス", kanji));
+    ASSERT_TRUE(IsValidUtf8(kana)) << "half-width kana pairs are UTF-8 by accident";
+    std::string longJapanese;
+    for (int i = 0; i < 200; ++i)
+        longJapanese += "山田太郎,東京都千代田区\r\n";
+    const struct {
+        std::string sample;
+        bool complete;
+        TextEncoding expected;
+    } cases[] = {
+        {kana, true, TextEncoding::Cp932},
+        {kanji, true, TextEncoding::Cp932},
+        {"ﾏｲﾅｽ,ﾒｰ", true, TextEncoding::Utf8},  // the same kana written in UTF-8
+        {"東京都,マイナス", true, TextEncoding::Utf8},
+        {"Café,東京", true, TextEncoding::Utf8},
+        {"Café", true, TextEncoding::Cp932},  // 2-byte sequences only: in doubt, CP932
+        {"plain,ascii\r\n", true, TextEncoding::Cp932},
+        {"東京\xE4\xBA", false, TextEncoding::Utf8},  // cut at the sample's edge
+        {longJapanese + "\xFF" + longJapanese, true, TextEncoding::Utf8},  // one damaged byte
+        {kanji + "\xFF" + kanji, true, TextEncoding::Cp932},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(GuessCp932OrUtf8(c.sample, c.complete), c.expected) << c.sample;
+}
+
 TEST(Encoding, InvalidSequencesBecomeReplacementCharactersAndAreLocated) {
     std::string out;
     std::size_t at = 99;

@@ -299,4 +299,27 @@ std::string Cp932ToUtf8(std::string_view cp932) {
     return out;
 }
 
+TextEncoding GuessCp932OrUtf8(std::string_view sample, bool complete) {
+    std::size_t utf8Errors = 0, twoByte = 0, longer = 0;
+    for (std::size_t i = 0; i < sample.size();) {
+        const int len = Utf8SequenceLength(sample, i);
+        if (len < 0 && !complete) break;  // cut at the sample's edge
+        if (len <= 0) {
+            ++utf8Errors;
+            ++i;
+            continue;
+        }
+        if (len == 2) ++twoByte;
+        if (len >= 3) ++longer;
+        i += static_cast<std::size_t>(len);
+    }
+    if (twoByte + longer + utf8Errors == 0) return TextEncoding::Cp932;  // ASCII only
+    TextDecoder cp932(TextEncoding::Cp932);
+    std::string scratch;
+    const std::size_t cp932Errors = cp932.Decode(sample, scratch, complete);
+    if (utf8Errors == 0 && cp932Errors == 0)
+        return longer > twoByte ? TextEncoding::Utf8 : TextEncoding::Cp932;
+    return utf8Errors < cp932Errors ? TextEncoding::Utf8 : TextEncoding::Cp932;
+}
+
 }  // namespace vantrel

@@ -57,4 +57,12 @@ class TextDecoder {
 // Whole-text convenience for CP932 input; invalid sequences become U+FFFD.
 std::string Cp932ToUtf8(std::string_view cp932);
 
+// Which of CP932 and UTF-8 a sample of text without a byte order mark is written in. The one
+// that decodes it wins; when both do (half-width kana pairs are valid UTF-8 by accident: ﾏｲ reads
+// as ϲ), UTF-8 only when its 3- and 4-byte sequences, what Japanese UTF-8 is made of, outnumber
+// the 2-byte ones (Latin, Greek, Cyrillic); when neither does, the one with fewer errors. In
+// doubt, and for plain ASCII, CP932: the files' usual encoding. `complete` says the sample is
+// the whole text, so a sequence cut at its end is an error rather than the sample's edge.
+TextEncoding GuessCp932OrUtf8(std::string_view sample, bool complete);
+
 }  // namespace vantrel
