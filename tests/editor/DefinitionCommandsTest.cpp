@@ -5,6 +5,7 @@
 #include <deque>
 #include <filesystem>
 
+#include "SqliteSupport.h"
 #include "TestSupport.h"
 #include "model/DefinitionFile.h"
 
@@ -104,6 +105,30 @@ TEST(DefinitionCommands, OpeningRebuildsTheGridAndKeepsEachPairWhole) {
     // A missing file that ends in "imp" still opens the window, with the file error listed.
     EXPECT_TRUE(g.commands.OpenDefinition(g.dir.File("missing.imp")));
     EXPECT_NE(g.state.Errors.Text().find("(53)"), std::string::npos);
+}
+
+TEST(DefinitionCommands, ATextTableSavedEitherWayKeepsItsPairsWhenItsFileIsChosenAgain) {
+    for (const char* saved : {"DATA.CSV", "DATA"}) {
+        Fixture f;
+        ImportDefinition def;
+        def.OutputPath = test::MakeDatabase(f.dir, "out.sqlite", "CREATE TABLE A (C TEXT, N TEXT)");
+        def.InputPath = test::Fixture("text/DATA.CSV");
+        def.Allocate(1, 2);
+        def.TableCount = 1;
+        def.Table(1) = TableSetting{1, 0, "A", saved, "", 0, WriteMode::New, 1, ","};
+        def.FieldPairs(1, 1) = FieldPair{"CODE", "C"};
+        def.FieldPairs(1, 2) = FieldPair{"NAME", "N"};
+        ErrorLog log;
+        ASSERT_TRUE(SaveDefinitionFile(f.dir.File("d.imp"), def, 205, log));
+
+        ASSERT_TRUE(f.commands.OpenDefinition(f.dir.File("d.imp")));
+        EXPECT_EQ(f.panel.Grid.Text(0, kInputSide), "DATA") << saved;
+        EXPECT_EQ(f.state.Definition.Table(1).InTable, "DATA") << "the form the catalog lists";
+        EXPECT_FALSE(f.catalog.ChooseFile(kInputSide, def.InputPath)) << f.state.Errors.Text();
+        EXPECT_EQ(f.panel.Grid.Text(0, kInputSide), "DATA") << saved;
+        EXPECT_EQ(f.state.Definition.FieldPairs(1, 1), (FieldPair{"CODE", "C"})) << saved;
+        EXPECT_EQ(f.state.Definition.FieldPairs(1, 2), (FieldPair{"NAME", "N"})) << saved;
+    }
 }
 
 TEST(DefinitionCommands, SaveProposalsAndTheQuestionsBeforeDiscarding) {

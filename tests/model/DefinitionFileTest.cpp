@@ -402,6 +402,22 @@ TEST(DefinitionFile, QuotesInNamesAreDoubledAndReadBack) {
     EXPECT_EQ(plain.def.FieldPairs(1, 1), (FieldPair{"", "A"}));
 }
 
+TEST(DefinitionFile, ATextInputsTableReadsAsTheCatalogNamesIt) {
+    // Saved as the whole file name or as the name the catalog gives it: read as the latter.
+    for (const auto& [input, saved, read] :
+         {std::tuple{"C:\\in\\customers.csv", "customers.csv", "customers"},
+          std::tuple{"/in/sales.2024.CSV", "sales.2024.CSV", "sales"},
+          std::tuple{"/in/sales.2024.csv", "sales", "sales"},
+          std::tuple{"/in/list.txt", "list.txt", "list"},
+          std::tuple{"/in/book.xls", "Sheet1.a$", "Sheet1.a$"},
+          std::tuple{"/in/db.v2.mdb", "t.x", "t.x"}, std::tuple{"", "a.csv", "a.csv"}}) {
+        ImportDefinition def = ExampleDefinition();
+        def.InputPath = input;
+        def.Table(1).InTable = saved;
+        EXPECT_EQ(SaveAndReopen(def).Table(1).InTable, read) << input << " " << saved;
+    }
+}
+
 TEST(DefinitionFile, SaveIsRefusedWhenTheFileWouldNotReadBack) {
     TempDir dir;
     ImportDefinition def = ExampleDefinition();

@@ -8,6 +8,7 @@
 
 #include "common/Encoding.h"
 #include "common/SafeFile.h"
+#include "common/TextCase.h"
 #include "model/DefinitionValues.h"
 
 namespace vantrel {
@@ -214,6 +215,20 @@ bool ParseDefinition(std::string_view text, ImportDefinition& def, ErrorState& e
     return true;
 }
 
+// A text input's table is saved by older definitions as the whole file name (customers.csv);
+// it becomes the name the catalog gives the file (customers), so that choosing the same file
+// again keeps the pairs.
+void UseCatalogTextTableNames(ImportDefinition& def) {
+    const std::size_t dot = def.InputPath.rfind('.');
+    if (dot == std::string::npos) return;
+    const std::string extension = LowerCase(std::string_view(def.InputPath).substr(dot + 1));
+    if (extension != "csv" && extension != "txt") return;
+    for (int32_t t = 1; t <= def.UsableTableCount(); ++t) {
+        std::string& table = def.Table(t).InTable;
+        table = TextTableName(table);
+    }
+}
+
 // The first line of `text` that does not come back unchanged when `bytes`, its encoded form,
 // is read as a definition file; empty when everything does.
 std::string LineNotReadBack(const std::string& text, const std::string& bytes) {
@@ -310,6 +325,7 @@ bool ReadDefinitionFile(const std::string& path, ImportDefinition& def, ErrorLog
     bytes.clear();
     std::vector<std::string> notes;
     const bool read = ParseDefinition(text, def, error, notes);
+    UseCatalogTextTableNames(def);
     const std::string failure = read ? std::string{} : error.WithNumber();
     for (const std::string& note : notes)
         log.AddErrorLine(note);

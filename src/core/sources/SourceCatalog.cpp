@@ -62,10 +62,6 @@ void SplitPath(SessionState& state, int side, const std::string& path) {
     state.SideFileName[static_cast<std::size_t>(side)] = FileNameOf(path);
 }
 
-std::string TextTableName(std::string_view fileName) {
-    return std::string(fileName.substr(0, fileName.find('.')));
-}
-
 std::string GeneratedFieldName(int32_t position) {
     return "フィールド" + std::to_string(position);
 }
