@@ -156,6 +156,29 @@ TEST(DefinitionCommands, SaveProposalsAndTheQuestionsBeforeDiscarding) {
     EXPECT_FALSE(f.state.Definition.Modified);
     EXPECT_EQ(f.commands.Caption(), "Vantrel");
 
+    // A name without extension is saved with ".imp", which the open dialog and the command
+    // line look for; an existing file of that name is only replaced when the user agrees.
+    f.dialogs.Paths = {f.dir.File("job1")};
+    EXPECT_TRUE(f.commands.SaveDefinition());
+    EXPECT_TRUE(std::filesystem::exists(f.dir.File("job1.imp")));
+    EXPECT_FALSE(std::filesystem::exists(f.dir.File("job1")));
+    EXPECT_EQ(f.commands.DialogFileName(), f.dir.File("job1.imp"));
+    const std::string before = test::ReadBytes(f.dir.File("job1.imp"));
+    f.state.Definition.OutputPath = "/changed.mdb";
+    f.dialogs.Paths = {f.dir.File("job1")};
+    f.prompt.Answers = {false};
+    EXPECT_FALSE(f.commands.SaveDefinition());
+    EXPECT_EQ(f.prompt.Questions.back(),
+              f.dir.File("job1.imp") + " は既にあります。\n上書きしますか？");
+    EXPECT_EQ(test::ReadBytes(f.dir.File("job1.imp")), before);
+    f.dialogs.Paths = {f.dir.File("job1")};
+    f.prompt.Answers = {true};
+    EXPECT_TRUE(f.commands.SaveDefinition());
+    EXPECT_NE(test::ReadBytes(f.dir.File("job1.imp")), before);
+    f.dialogs.Paths = {f.dir.File("job.v2")};
+    EXPECT_TRUE(f.commands.SaveDefinition());
+    EXPECT_TRUE(std::filesystem::exists(f.dir.File("job.v2"))) << "an extension chosen is kept";
+
     // A cancelled open dialog leaves an empty definition.
     EXPECT_FALSE(f.commands.OpenDefinition());
     EXPECT_EQ(f.state.Definition.TableCount, 0);
