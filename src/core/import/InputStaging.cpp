@@ -85,6 +85,21 @@ class StagedTable {
     bool built_ = false;
 };
 
+// Why the staged table of a pair with a header row was not built though its input was read.
+void LogMissingHeaderRow(ErrorLog& log, const TableSetting& pair, const RowsToSkip& skip,
+                         int64_t rowsRead) {
+    if (pair.HeaderRow == 0) return;
+    const std::string row = std::to_string(pair.HeaderRow);
+    const std::string why =
+        pair.HeaderRow < 0 ? "(" + row + ") が不正です"
+        : IsSkippedRow(skip, pair.HeaderRow)
+            ? "(" + row + " 行目) はインポートしない行です"
+            : "(" + row + " 行目) がありません (" + std::to_string(rowsRead) + " 行)";
+    log.SetRow(0);
+    log.AddErrorLine(pair.OutTable + "は、" + pair.InTable + "の見出し行 " + why +
+                     "。インポート方法を確認して下さい");
+}
+
 std::unique_ptr<Database> CreateWorkDatabase(SessionState& state, Engine& engine) {
     ::unlink(state.WorkDbPath.c_str());
     state.Errors.Pending.Clear();
@@ -140,6 +155,7 @@ bool StageWorkbook(SessionState& state, Engine& engine) {
             if (pair.HeaderRow < x) staged.Add(cells, static_cast<int64_t>(cells.size()), x);
         }
         LogPending(log);
+        if (!staged.Built()) LogMissingHeaderRow(log, pair, skip, x);
         staged.Close();
         sheet->Close();
     }
@@ -159,16 +175,18 @@ bool StageText(SessionState& state, Engine& engine) {
         work->Close();
         return false;
     }
+    bool fileRead = false;
     for (int32_t t = 1; t <= def.UsableTableCount(); ++t) {
         if (!PairHasInput(def, t)) continue;
         const TableSetting& pair = def.Table(t);
         const std::string tableName = StagedTableName(pair.InTable);
         const RowsToSkip skip = ParseSkipRows(pair.SkipRows);
         StagedTable staged(*work, log, state.StagedRows, tableName);
-        int64_t columns = 0;
+        int64_t columns = 0, x = 0;
+        const bool readsTheFile = !fileRead;
         // The file is read once: a later pair naming the same text table finds it at its end.
         while (const TextRowFeed::Row* row = feed.Next(pair.Delimiter)) {
-            const int64_t x = row->Line;
+            x = row->Line;
             if (!row->Notice.empty()) {
                 log.SetRow(x);
                 log.AddErrorLine(row->Notice);
@@ -197,6 +215,8 @@ bool StageText(SessionState& state, Engine& engine) {
                 log.Pending.Clear();  // a failing Update of a text row is not reported
             }
         }
+        fileRead = true;
+        if (readsTheFile && !staged.Built()) LogMissingHeaderRow(log, pair, skip, x);
         staged.Close();
     }
     if (feed.ReadError().IsSet()) log.Pending = feed.ReadError();
