@@ -84,6 +84,17 @@ TEST(DefinitionImport, AHeaderRowTheInputLacksIsNamedWithItsPair) {
     }
 }
 
+TEST(DefinitionImport, AWriteModeOutsideTheThreeWritesNothingAndSaysSo) {
+    test::TempDir dir;
+    SessionState state = OnePair(dir, test::Fixture("text/DATA.CSV"), "DATA", "CODE");
+    state.Definition.Table(1).WriteMode = 3;
+    const RunOutcome outcome = RunImport(state, dir);
+    EXPECT_EQ(state.Errors.Lines(),
+              Lines{"tは、書き込み方法 (3) が不正なため、インポートできませんでした"});
+    EXPECT_TRUE(outcome.Summary.empty());
+    EXPECT_EQ(Query(state.Definition.OutputPath, "SELECT count(*) FROM t"), Lines{"0"});
+}
+
 TEST(DefinitionImport, RowsToSkipPastAnyCountAreAllLeftOut) {
     test::TempDir dir;
     std::string csv = "k\r\n";
