@@ -2,9 +2,13 @@
 // inputs that must reach the output unchanged.
 #include <gtest/gtest.h>
 
+#include <utility>
+#include <vector>
+
 #include "SqliteSupport.h"
 #include "TestSupport.h"
 #include "ToolSupport.h"
+#include "common/Encoding.h"
 #include "import/ImportRun.h"
 #include "model/DefinitionFile.h"
 
@@ -39,22 +43,79 @@ Lines Query(const std::string& database, const std::string& sql) {
     return test::ToolLines("sqlite3 -separator '|' '" + database + "' \"" + sql + "\"");
 }
 
-// A definition of one pair from `input` (its table `inTable`) into table t (k TEXT) of a new
-// SQLite output, fed by the input field `field`.
+using Fields = std::vector<std::pair<std::string, std::string>>;  // output, input
+
+// A definition of one pair from `input` (its table `inTable`) into table t of a new SQLite
+// output made by `schema`, with the field pairs `fields`.
 SessionState OnePair(const test::TempDir& dir, const std::string& input, const std::string& inTable,
-                     const std::string& field) {
+                     const char* schema, const Fields& fields) {
     SessionState state;
     ImportDefinition& def = state.Definition;
-    def.OutputPath = test::MakeDatabase(dir, "out.sqlite", "CREATE TABLE t (k TEXT);");
+    def.OutputPath = test::MakeDatabase(dir, "out.sqlite", schema);
     def.InputPath = input;
-    def.Allocate(1, 1);
+    def.Allocate(1, static_cast<int32_t>(fields.size()));
     def.TableCount = 1;
     def.Table(1) = def.DefaultTableSetting;
     def.Table(1).FieldSlot = 1;
     def.Table(1).OutTable = "t";
     def.Table(1).InTable = inTable;
-    def.FieldPairs(1, 1) = FieldPair{field, "k"};
+    for (std::size_t j = 0; j < fields.size(); ++j)
+        def.FieldPairs(1, static_cast<int32_t>(j + 1)) =
+            FieldPair{fields[j].second, fields[j].first};
     return state;
+}
+
+SessionState OneField(const test::TempDir& dir, const std::string& input,
+                      const std::string& inTable, const std::string& field) {
+    return OnePair(dir, input, inTable, "CREATE TABLE t (k TEXT);", {{"k", field}});
+}
+
+// Imports `state`'s definition as it is, and again once saved and read back: both runs must
+// write `expected`.
+void ExpectTheSameRowsAfterSavingAndReopening(SessionState& state, const test::TempDir& dir,
+                                              const Lines& expected) {
+    const std::string output = state.Definition.OutputPath;
+    RunImport(state, dir);
+    EXPECT_TRUE(state.Errors.Empty()) << state.Errors.Text();
+    EXPECT_EQ(Query(output, "SELECT * FROM t"), expected);
+
+    ErrorLog log;
+    ASSERT_TRUE(SaveDefinitionFile(dir.File("names.imp"), state.Definition, 205, log))
+        << log.Text();
+    SessionState reopened;
+    ASSERT_TRUE(ReadDefinitionFile(dir.File("names.imp"), reopened.Definition, log)) << log.Text();
+    Query(output, "DELETE FROM t");
+    RunImport(reopened, dir);
+    EXPECT_TRUE(reopened.Errors.Empty()) << reopened.Errors.Text();
+    EXPECT_EQ(Query(output, "SELECT * FROM t"), expected);
+}
+
+TEST(DefinitionImport, NamesComeThroughSavingReopeningAndImportingUnchanged) {
+    // Wave dash, yen, minus, dash and half-width kana from a UTF-8 csv, into output fields of the
+    // same names and one holding quotes.
+    test::TempDir dir;
+    test::WriteBytes(
+        dir.File("names.csv"),
+        "\xEF\xBB\xBF期間（4月〜6月）,単価(¥),A−B,x—y,ﾒｰ\r\n春,120,1−2,上—下,ﾏｲﾅｽ\r\n");
+    SessionState state = OnePair(dir, dir.File("names.csv"), "names.csv",
+                                 "CREATE TABLE t (\"期間（4月〜6月）\", \"単価(¥)\", \"A−B\", "
+                                 "\"x—y\", \"彼は\"\"はい\"\"と言った\")",
+                                 {{"期間（4月〜6月）", "期間（4月〜6月）"},
+                                  {"単価(¥)", "単価(¥)"},
+                                  {"A−B", "A−B"},
+                                  {"x—y", "x—y"},
+                                  {"彼は\"はい\"と言った", "ﾒｰ"}});
+    ExpectTheSameRowsAfterSavingAndReopening(state, dir, Lines{"春|120|1−2|上—下|ﾏｲﾅｽ"});
+
+    // A Shift-JIS csv whose only Japanese is half-width kana.
+    test::TempDir kana;
+    std::string sjis;
+    ASSERT_TRUE(Utf8ToCp932("ﾒｰ,ﾏｲﾅｽ\r\nｱ,ｲ\r\n", sjis));
+    test::WriteBytes(kana.File("kana.csv"), sjis);
+    SessionState fromSjis =
+        OnePair(kana, kana.File("kana.csv"), "kana", "CREATE TABLE t (\"ﾒｰ\", \"ﾏｲﾅｽ\")",
+                {{"ﾒｰ", "ﾒｰ"}, {"ﾏｲﾅｽ", "ﾏｲﾅｽ"}});
+    ExpectTheSameRowsAfterSavingAndReopening(fromSjis, kana, Lines{"ｱ|ｲ"});
 }
 
 TEST(DefinitionImport, AHeaderRowTheInputLacksIsNamedWithItsPair) {
@@ -75,7 +136,7 @@ TEST(DefinitionImport, AHeaderRowTheInputLacksIsNamedWithItsPair) {
     };
     for (const auto& c : cases) {
         test::TempDir dir;
-        SessionState state = OnePair(dir, c.input, c.inTable, "CODE");
+        SessionState state = OneField(dir, c.input, c.inTable, "CODE");
         state.Definition.Table(1).HeaderRow = c.headerRow;
         state.Definition.Table(1).SkipRows = c.skipRows;
         RunImport(state, dir);
@@ -86,7 +147,7 @@ TEST(DefinitionImport, AHeaderRowTheInputLacksIsNamedWithItsPair) {
 
 TEST(DefinitionImport, AWriteModeOutsideTheThreeWritesNothingAndSaysSo) {
     test::TempDir dir;
-    SessionState state = OnePair(dir, test::Fixture("text/DATA.CSV"), "DATA", "CODE");
+    SessionState state = OneField(dir, test::Fixture("text/DATA.CSV"), "DATA", "CODE");
     state.Definition.Table(1).WriteMode = 3;
     const RunOutcome outcome = RunImport(state, dir);
     EXPECT_EQ(state.Errors.Lines(),
@@ -101,7 +162,7 @@ TEST(DefinitionImport, RowsToSkipPastAnyCountAreAllLeftOut) {
     for (int line = 2; line <= 40000; ++line)
         csv += "r" + std::to_string(line) + "\r\n";
     test::WriteBytes(dir.File("long.csv"), csv);
-    SessionState state = OnePair(dir, dir.File("long.csv"), "long", "k");
+    SessionState state = OneField(dir, dir.File("long.csv"), "long", "k");
     const ImportDefinition& def = state.Definition;
     state.Definition.Table(1).SkipRows = "2-39990";
     const RunOutcome outcome = RunImport(state, dir);
