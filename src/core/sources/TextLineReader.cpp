@@ -4,9 +4,9 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
+#include <cstdio>
+#include <string_view>
 #include <utility>
-#include <vector>
 
 #include "common/SafeFile.h"
 
@@ -34,10 +34,6 @@ bool OpenForReading(const std::string& path, std::FILE*& file, ErrorState& error
     }
     return true;
 }
-
-}  // namespace
-
-namespace {
 
 // What ends the lines of a piece of the file: whether it holds a CR, and an LF.
 struct LineEndsSeen {
@@ -87,8 +83,9 @@ bool DetectTextFileLayout(const std::string& path, TextFileLayout& layout, Error
     LineEndsSeen seen;
     NoteLineEnds(body, layout.Encoding, seen);
     // A first line longer than the sample: read on until some line end shows.
-    std::string chunk(kChunkSize, '\0');
+    std::string chunk;
     while (!seen.Cr && !seen.Lf && !complete) {
+        chunk.resize(kChunkSize);
         chunk.resize(std::fread(chunk.data(), 1, kChunkSize, file));
         complete = chunk.size() < kChunkSize;
         NoteLineEnds(chunk, layout.Encoding, seen);
