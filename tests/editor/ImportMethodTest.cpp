@@ -211,6 +211,10 @@ TEST(ImportMethod, HeaderRowShownFollowsTheBoxesWithoutStoring) {
     csv.dialog.Text1Change("2");
     csv.dialog.Text1LostFocus();
     EXPECT_EQ(csv.Form().Label3.Caption, "1行目");
+    // However long the list, every entry counts, as it does in the run.
+    csv.dialog.Text1Change("40000-80000,1-3");
+    csv.dialog.CmdOKClick();
+    EXPECT_EQ(csv.Form().Label3.Caption, "4行目");
 
     // A pair without header opens so, and keeps its fields when applied unchanged.
     MethodDialog bare(Fixture("text/no_header_3_then_5.csv"), "no_header_3_then_5.csv");

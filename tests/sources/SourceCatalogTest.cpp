@@ -44,6 +44,9 @@ TEST(SourceCatalog, DefaultHeaderRow) {
     s.SkipRows = "1-500";
     DefaultHeaderRow(s, "/d/in.txt", false);
     EXPECT_EQ(s.HeaderRow, 1);
+    s.SkipRows = "40000-80000,1-2";  // the head of a long list counts as much as its tail
+    DefaultHeaderRow(s, "/d/in.csv", false);
+    EXPECT_EQ(s.HeaderRow, 3);
     s.SkipRows = "";
     DefaultHeaderRow(s, "/d/in.mdb", false);
     EXPECT_EQ(s.HeaderRow, 1);

@@ -103,6 +103,21 @@ class StagedTable {
     bool built_ = false;
 };
 
+// Why the staged table of a pair with a header row was not built though its input was read.
+void LogMissingHeaderRow(ErrorLog& log, const TableSetting& pair, const RowsToSkip& skip,
+                         int64_t rowsRead) {
+    if (pair.HeaderRow == 0) return;
+    const std::string row = std::to_string(pair.HeaderRow);
+    const std::string why =
+        pair.HeaderRow < 0 ? "(" + row + ") が不正です"
+        : IsSkippedRow(skip, pair.HeaderRow)
+            ? "(" + row + " 行目) はインポートしない行です"
+            : "(" + row + " 行目) がありません (" + std::to_string(rowsRead) + " 行)";
+    log.SetRow(0);
+    log.AddErrorLine(pair.OutTable + "は、" + pair.InTable + "の見出し行 " + why +
+                     "。インポート方法を確認して下さい");
+}
+
 std::unique_ptr<Database> CreateWorkDatabase(SessionState& state, Engine& engine) {
     ::unlink(state.WorkDbPath.c_str());
     state.Errors.Pending.Clear();
@@ -130,7 +145,7 @@ bool StageWorkbook(SessionState& state, Engine& engine, StagingTicker& ticker) {
             LogPending(log, " " + pair.InTable + "の処理を中止します");
             continue;
         }
-        const std::vector<int32_t> skip = ParseSkipRows(pair.SkipRows);
+        const RowsToSkip skip = ParseSkipRows(pair.SkipRows);
         StagedTable staged(*work, log, state.StagedRows, pair.InTable);
         int64_t x = 0;
         for (; !sheet->Eof() && ticker.Row(); sheet->MoveNext()) {
@@ -158,6 +173,7 @@ bool StageWorkbook(SessionState& state, Engine& engine, StagingTicker& ticker) {
             if (pair.HeaderRow < x) staged.Add(cells, static_cast<int64_t>(cells.size()), x);
         }
         LogPending(log);
+        if (!staged.Built()) LogMissingHeaderRow(log, pair, skip, x);
         staged.Close();
         sheet->Close();
     }
@@ -177,17 +193,19 @@ bool StageText(SessionState& state, Engine& engine, StagingTicker& ticker) {
         work->Close();
         return false;
     }
+    bool fileRead = false;
     for (int32_t t = 1; t <= def.UsableTableCount() && !ticker.Stopped(); ++t) {
         if (!PairHasInput(def, t)) continue;
         const TableSetting& pair = def.Table(t);
         const std::string tableName = StagedTableName(pair.InTable);
-        const std::vector<int32_t> skip = ParseSkipRows(pair.SkipRows);
+        const RowsToSkip skip = ParseSkipRows(pair.SkipRows);
         StagedTable staged(*work, log, state.StagedRows, tableName);
-        int64_t columns = 0;
+        int64_t columns = 0, x = 0;
+        const bool readsTheFile = !fileRead;
         // The file is read once: a later pair naming the same text table finds it at its end.
         while (const TextRowFeed::Row* row = feed.Next(pair.Delimiter)) {
             if (!ticker.Row()) break;
-            const int64_t x = row->Line;
+            x = row->Line;
             if (!row->Notice.empty()) {
                 log.SetRow(x);
                 log.AddErrorLine(row->Notice);
@@ -216,6 +234,8 @@ bool StageText(SessionState& state, Engine& engine, StagingTicker& ticker) {
                 log.Pending.Clear();  // a failing Update of a text row is not reported
             }
         }
+        fileRead = true;
+        if (readsTheFile && !staged.Built()) LogMissingHeaderRow(log, pair, skip, x);
         staged.Close();
     }
     if (feed.ReadError().IsSet()) log.Pending = feed.ReadError();
@@ -264,11 +284,11 @@ bool CopyDatabaseTables(SessionState& state, Engine& engine, StagingTicker& tick
             LogPending(log);
             continue;
         }
-        const std::vector<int32_t> skip = ParseSkipRows(pair.SkipRows);
+        const RowsToSkip skip = ParseSkipRows(pair.SkipRows);
         int64_t x = 0;
         for (; !source->Eof() && ticker.Row(); source->MoveNext()) {
             ++x;
-            if (std::find(skip.begin(), skip.end(), x) != skip.end()) continue;
+            if (skip.Contains(x)) continue;
             log.SetRow(x);
             state.StagedRows.Add(pair.InTable, x);
             target->AddNew();
@@ -294,9 +314,8 @@ std::string StagedTableName(const std::string& inTable) {
     return inTable.substr(0, inTable.find('.'));
 }
 
-bool IsSkippedRow(const std::vector<int32_t>& skip, int64_t x) {
-    return !skip.empty() && skip.back() >= x &&
-           std::find(skip.begin(), skip.end(), x) != skip.end();
+bool IsSkippedRow(const RowsToSkip& skip, int64_t x) {
+    return skip.LastWritten() >= x && skip.Contains(x);
 }
 
 bool StageInput(SessionState& state, Engine& engine, const StagingProgress& progress) {

@@ -3,6 +3,7 @@
 #include <functional>
 
 #include "model/SessionState.h"
+#include "sources/DelimitedText.h"
 #include "sources/engine/Engine.h"
 
 namespace vantrel {
@@ -23,6 +24,6 @@ std::string StagedTableName(const std::string& inTable);
 
 // Whether row x is left out: for workbooks and text, x is in the list and the list's last
 // number is at least x (plain membership for lists written in ascending order).
-bool IsSkippedRow(const std::vector<int32_t>& skip, int64_t x);
+bool IsSkippedRow(const RowsToSkip& skip, int64_t x);
 
 }  // namespace vantrel

@@ -201,7 +201,11 @@ void TableTransfer::TransferPair(int32_t t, int32_t pairCount) {
         case WriteMode::Update:
             Update(t, *out, *in);
             break;
-        default:
+        default:  // a hand-edited definition: nothing is written, and the log says why
+            if (!cancelled_)
+                log.AddErrorLine(pair.OutTable + "は、書き込み方法 (" +
+                                 std::to_string(pair.WriteMode) +
+                                 ") が不正なため、インポートできませんでした");
             break;
     }
     log.SetRow(0);

@@ -62,10 +62,6 @@ void SplitPath(SessionState& state, int side, const std::string& path) {
     state.SideFileName[static_cast<std::size_t>(side)] = FileNameOf(path);
 }
 
-std::string TextTableName(std::string_view fileName) {
-    return std::string(fileName.substr(0, fileName.find('.')));
-}
-
 std::string GeneratedFieldName(int32_t position) {
     return "フィールド" + std::to_string(position);
 }
@@ -306,8 +302,8 @@ void DefaultHeaderRow(TableSetting& setting, const std::string& inputPath, bool 
         setting.HeaderRow = 0;
         return;
     }
-    const std::vector<int32_t> skipped = ParseSkipRows(setting.SkipRows);
-    if (skipped.empty()) {
+    const RowsToSkip skipped = ParseSkipRows(setting.SkipRows);
+    if (skipped.Empty()) {
         setting.HeaderRow = 1;
         return;
     }
@@ -317,13 +313,8 @@ void DefaultHeaderRow(TableSetting& setting, const std::string& inputPath, bool 
         setting.HeaderRow = 0;
         return;
     }
-    setting.HeaderRow = 1;
-    for (int32_t n = 1; n <= kHeaderRowSearchLimit; ++n) {
-        if (std::find(skipped.begin(), skipped.end(), n) == skipped.end()) {
-            setting.HeaderRow = n;
-            return;
-        }
-    }
+    const int64_t free = skipped.FirstNotContained(1);
+    setting.HeaderRow = free <= kHeaderRowSearchLimit ? static_cast<int32_t>(free) : 1;
 }
 
 }  // namespace vantrel
