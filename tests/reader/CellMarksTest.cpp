@@ -1,0 +1,63 @@
+#include "CellMarks.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "TestSupport.h"
+
+namespace vantrel::reader {
+namespace {
+
+// mixed_types.xls with the boolean of H2 turned into the error #DIV/0! (code 7).
+std::string WithErrorCell(const test::TempDir& dir) {
+    std::string bytes = test::ReadBytes(test::Fixture("excel/mixed_types.xls"));
+    const std::size_t record = bytes.find(std::string("\x05\x02\x09\x00\x01\x00\x07\x00", 8));
+    EXPECT_NE(record, std::string::npos);
+    bytes[record + 4 + 6] = 0x07;
+    bytes[record + 4 + 7] = 1;
+    test::WriteBytes(dir.File("error.xls"), bytes);
+    return dir.File("error.xls");
+}
+
+TEST(CellMarks, FindsTheBooleanAndErrorCellsOfEachSheet) {
+    const CellMarks marks = FindCellMarks(test::Fixture("excel/mixed_types.xls"));
+    ASSERT_EQ(marks.count("Sheet1"), 1u);
+    // Column H (7) of rows 2-6 holds TRUE/FALSE; nothing else does.
+    EXPECT_EQ(marks.at("Sheet1").Booleans,
+              (std::set<CellPosition>{{1, 7}, {2, 7}, {3, 7}, {4, 7}, {5, 7}}));
+    EXPECT_TRUE(marks.at("Sheet1").Errors.empty());
+    EXPECT_EQ(marks.count("売上"), 0u);
+    EXPECT_TRUE(FindCellMarks(test::Fixture("excel/header_row3.xls")).empty());
+    EXPECT_TRUE(FindCellMarks(test::Fixture("text/DATA.CSV")).empty());
+    EXPECT_TRUE(FindCellMarks("/nonexistent.xls").empty());
+
+    test::TempDir dir;
+    const CellMarks withError = FindCellMarks(WithErrorCell(dir));
+    EXPECT_EQ(withError.at("Sheet1").Errors, (std::map<CellPosition, uint8_t>{{{1, 7}, 7}}));
+    EXPECT_EQ(withError.at("Sheet1").Booleans.count({1, 7}), 0u);
+    EXPECT_EQ(ErrorCodeText(7), "#DIV/0!");
+    EXPECT_EQ(ErrorCodeText(0x2A), "#N/A");
+    EXPECT_EQ(ErrorCodeText(0x1D), "#NAME?");
+}
+
+TEST(CellMarks, DamagedWorkbooksAreReadSafely) {
+    const std::string original = test::ReadBytes(test::Fixture("excel/mixed_types.xls"));
+    test::TempDir dir;
+    std::mt19937 random(7);
+    std::size_t found = 0;
+    for (int i = 0; i < 200; ++i) {
+        std::string damaged = original;
+        const int edits = 1 + static_cast<int>(random() % 30);
+        for (int k = 0; k < edits; ++k)
+            damaged[random() % damaged.size()] = static_cast<char>(random());
+        if (i % 20 == 0) damaged.resize(random() % damaged.size());
+        test::WriteBytes(dir.File("d.xls"), damaged);
+        for (const auto& [sheet, marks] : FindCellMarks(dir.File("d.xls")))
+            found += marks.Booleans.size();
+    }
+    EXPECT_GT(found, 0u) << "light damage still leaves most records readable";
+}
+
+}  // namespace
+}  // namespace vantrel::reader
