@@ -111,5 +111,30 @@ TEST(ExcelRead, MixedColumnsEmptySheetsAndLargeSheets) {
     EXPECT_EQ(large.error.Number, 3078);
 }
 
+TEST(ExcelRead, XlsxWorkbooksGiveTheCellsOfTheirXlsTwins) {
+    for (const char* name :
+         {"mixed_types", "header_row3", "mixed_first_column", "empty_and_large"}) {
+        Workbook xls("excel/" + std::string(name) + ".xls");
+        Workbook xlsx("excel/" + std::string(name) + ".xlsx");
+        ASSERT_TRUE(xls.db && xlsx.db);
+        const std::vector<std::string> tables = test::UserTables(*xls.db);
+        EXPECT_EQ(test::UserTables(*xlsx.db), tables) << name;
+        for (const std::string& table : tables) {
+            auto a = xls.db->OpenRecordset(table);
+            auto b = xlsx.db->OpenRecordset(table);
+            ASSERT_TRUE(a && b) << table;
+            EXPECT_EQ(b->FieldCount(), a->FieldCount()) << table;
+            EXPECT_EQ(b->RecordCount(), a->RecordCount()) << table;
+            for (int32_t f = 0; f < a->FieldCount() && f < b->FieldCount(); ++f) {
+                EXPECT_EQ(b->Field(f).Name, a->Field(f).Name);
+                EXPECT_EQ(b->Field(f).Type, a->Field(f).Type);
+                EXPECT_EQ(b->Field(f).Size, a->Field(f).Size);
+            }
+            EXPECT_EQ(xlsx.Cells(table), xls.Cells(table)) << name << " " << table;
+        }
+        EXPECT_FALSE(xlsx.error.IsSet()) << xlsx.error.Description;
+    }
+}
+
 }  // namespace
 }  // namespace vantrel
