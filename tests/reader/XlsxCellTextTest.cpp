@@ -57,6 +57,16 @@ TEST(XlsxCellText, NumbersShowInTheGeneralFormat) {
     EXPECT_EQ(GeneralNumberText(1e20), "1E+20");
     EXPECT_EQ(GeneralNumberText(-0.0), "0");
     EXPECT_EQ(NumberText(45366, NumberKind::General, false), "45366");
+
+    // Numbers already written as the general format shows them are taken as they are.
+    for (const char* same : {"0", "3", "-0.25", "1234.5", "12345678901", "0.0001",
+                             "999999999999999", "0.123456789012345"}) {
+        EXPECT_TRUE(IsGeneralForm(same)) << same;
+        EXPECT_EQ(GeneralNumberText(std::stod(same)), same);
+    }
+    for (const char* other : {"-0", "0.10000000000000001", "1.50", "007", "1E+20", "0.00001",
+                              "1234567890123456", "1.", ".5", "", "-", "1e5", "12a"})
+        EXPECT_FALSE(IsGeneralForm(other)) << other;
 }
 
 TEST(XlsxCellText, SerialNumbersBecomeDatesAndTimes) {

@@ -187,6 +187,26 @@ std::string GeneralNumberText(double value) {
     return buffer;
 }
 
+bool IsGeneralForm(std::string_view number) {
+    const bool negative = !number.empty() && number.front() == '-';
+    if (negative) number.remove_prefix(1);
+    const std::size_t point = number.find('.');
+    const std::string_view whole = number.substr(0, point);
+    const std::string_view fraction =
+        point == std::string_view::npos ? std::string_view{} : number.substr(point + 1);
+    const auto digits = [](std::string_view part) {
+        return part.find_first_not_of("0123456789") == std::string_view::npos;
+    };
+    if (whole.empty() || !digits(whole) || !digits(fraction)) return false;
+    if (whole.size() > 1 && whole.front() == '0') return false;  // leading zeros
+    if (point != std::string_view::npos && (fraction.empty() || fraction.back() == '0'))
+        return false;  // trailing zeros
+    if (whole != "0") return whole.size() + fraction.size() <= 15;
+    if (fraction.empty()) return !negative;  // "-0" shows as 0
+    const std::size_t zeros = fraction.find_first_not_of('0');
+    return zeros <= 3 && fraction.size() - zeros <= 15;  // 0.00001 shows as 1E-05
+}
+
 std::string NumberText(double value, NumberKind kind, bool date1904) {
     if (kind == NumberKind::General || !std::isfinite(value) || value < 0 ||
         value >= static_cast<double>(LastSerial(date1904) + 1)) {

@@ -21,6 +21,10 @@ NumberKind BuiltInFormatKind(uint32_t id);
 // Excel's general format: up to 15 significant digits, no trailing zeros.
 std::string GeneralNumberText(double value);
 
+// Whether a number as written ("1234.5") is already in the general format, so that it can be
+// shown without converting it twice.
+bool IsGeneralForm(std::string_view number);
+
 // A cell value of the given kind: dates as yyyy/mm/dd, date-times as yyyy/mm/dd hh:nn:ss (a
 // date-time on midnight shows as its date), times as hh:nn:ss. Serial numbers count days from
 // 1900 (with Excel's 29 February 1900) or, with `date1904`, from 1904. A value no date can show

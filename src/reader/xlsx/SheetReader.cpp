@@ -239,7 +239,12 @@ bool SheetReader::CellValueText(std::string& out) {
         }
         case CellType::Number: {
             double number = 0;
-            if (Trimmed(value_).empty()) return false;
+            const std::string_view written = Trimmed(value_);
+            if (written.empty()) return false;
+            if (kind == NumberKind::General && IsGeneralForm(written)) {
+                out.assign(written);
+                return true;
+            }
             if (!ParseDouble(value_, number)) {
                 out = value_;  // not a number after all: kept as written
                 return true;
