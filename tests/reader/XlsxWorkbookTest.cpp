@@ -233,6 +233,11 @@ TEST(XlsxWorkbook, BrokenPackagesAreRefusedWithTheirReason) {
     EXPECT_EQ(
         SheetFailure(test::ZipBytes(test::WithEntry(good, "xl/sharedStrings.xml", nullptr))).Kind,
         Fault::MissingPart);
+    // Without the workbook's relationships the sheets are still listed, but cannot be read.
+    const Failure unrelated =
+        SheetFailure(test::ZipBytes(test::WithEntry(good, "xl/_rels/workbook.xml.rels", nullptr)));
+    EXPECT_EQ(unrelated.Kind, Fault::MissingPart);
+    EXPECT_EQ(unrelated.Part, "xl/_rels/workbook.xml.rels");
 }
 
 TEST(XlsxWorkbook, SheetsWithImpossibleContentAreRefused) {
@@ -250,6 +255,9 @@ TEST(XlsxWorkbook, SheetsWithImpossibleContentAreRefused) {
     EXPECT_EQ(backwards.Kind, Fault::Malformed);
     EXPECT_NE(backwards.Detail.find("row 1 comes after row 1"), std::string::npos);
     EXPECT_EQ(failure("<row r=\"1048577\"><c><v>1</v></c></row>").Kind, Fault::Malformed);
+    EXPECT_EQ(failure("<row r=\"2\"><row r=\"3\"><c><v>1</v></c></row></row>").Kind,
+              Fault::Malformed);
+    EXPECT_EQ(failure("<row><c><c><v>1</v></c></c></row>").Kind, Fault::Malformed);
     EXPECT_EQ(failure("<row r=\"1\"><c r=\"XFE1\"><v>1</v></c></row>").Kind, Fault::Malformed);
     EXPECT_EQ(failure("<row r=\"1\"><c r=\"11\"><v>1</v></c></row>").Kind, Fault::Malformed);
     EXPECT_EQ(failure("<row r=\"1\"><c t=\"s\"><v>1</v></c></row>").Kind, Fault::Malformed)

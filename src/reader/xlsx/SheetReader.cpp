@@ -125,6 +125,10 @@ void SheetReader::Characters(std::string_view text) {
 }
 
 void SheetReader::StartRow(const char** attributes) {
+    if (inRow_) {
+        Stop("a row inside a row");
+        return;
+    }
     uint32_t number = 0;
     if (const char* r = Attribute(attributes, "r")) {
         if (!ParseUnsigned(r, number) || number == 0 || number > kMaxRows) {
@@ -154,6 +158,10 @@ void SheetReader::StartRow(const char** attributes) {
 }
 
 void SheetReader::StartCell(const char** attributes) {
+    if (inCell_) {
+        Stop("a cell inside a cell");
+        return;
+    }
     uint32_t column = nextColumn_;
     if (const char* r = Attribute(attributes, "r")) {
         if (!ColumnOfReference(r, column)) {
@@ -257,6 +265,7 @@ bool SheetReader::CellValueText(std::string& out) {
 }
 
 bool SheetReader::Emit(const std::vector<Cell>& row) {
+    if (emitted_ >= shape_->Rows) return true;  // never more rows than measured
     ++emitted_;
     if ((*rows_)(row)) return true;
     consumerStopped_ = true;

@@ -69,9 +69,9 @@ bool Workbook::Open() {
     date1904_ = workbook.Date1904();
 
     RelationshipsHandler relationships;
-    const std::string relationshipsPart = RelationshipsPartOf(workbookPart);
-    if (zip_.Has(relationshipsPart) &&
-        !ParsePart(relationshipsPart, limits_.PartBytes, relationships))
+    relationshipsPart_ = RelationshipsPartOf(workbookPart);
+    if (zip_.Has(relationshipsPart_) &&
+        !ParsePart(relationshipsPart_, limits_.PartBytes, relationships))
         return false;
     for (const auto& sheet : workbook.Sheets()) {
         const auto found = relationships.ById().find(sheet.RelationshipId);
@@ -106,7 +106,8 @@ bool Workbook::LoadSharedStrings() {
 bool Workbook::ReadSheet(std::size_t index, const ExtentSink& extent, const RowSink& row) {
     if (index >= sheets_.size()) return Fail(Fault::MissingPart, {});
     const SheetInfo& sheet = sheets_[index];
-    if (sheet.Part.empty()) return Fail(Fault::MissingPart, sheet.Name);
+    // Without its relationship the sheet's part cannot be found.
+    if (sheet.Part.empty()) return Fail(Fault::MissingPart, relationshipsPart_);
     if (!zip_.Has(sheet.Part)) return Fail(Fault::MissingPart, sheet.Part);
     if (!LoadSharedStrings()) return false;
     const SheetContext context{styleKinds_, strings_, date1904_, limits_.CellTextBytes};

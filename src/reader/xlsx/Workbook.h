@@ -81,6 +81,7 @@ class Workbook {
     ZipArchive zip_;
     std::vector<SheetInfo> sheets_;
     bool date1904_ = false;
+    std::string relationshipsPart_;       // the workbook's, naming its sheets' parts
     std::vector<NumberKind> styleKinds_;  // by cell style index
     std::string sharedStringsPart_;
     bool sharedStringsLoaded_ = false;
