@@ -3,15 +3,19 @@
 #include <expat.h>
 
 #include <climits>
-#include <cstring>
 
 namespace vantrel::xlsx {
 
 namespace {
 
+// One pass over the short names of elements and attributes, which arrive by the million.
 std::string_view LocalName(const char* qualified) {
-    const char* colon = std::strrchr(qualified, ':');
-    return colon ? std::string_view(colon + 1) : std::string_view(qualified);
+    const char* local = qualified;
+    const char* p = qualified;
+    for (; *p; ++p) {
+        if (*p == ':') local = p + 1;
+    }
+    return std::string_view(local, static_cast<std::size_t>(p - local));
 }
 
 }  // namespace
