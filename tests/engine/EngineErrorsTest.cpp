@@ -5,7 +5,7 @@
 #include <random>
 
 #include "TestSupport.h"
-#include "XlsxSupport.h"
+#include "WorkbookSupport.h"
 #include "sources/engine/Engine.h"
 #include "sources/engine/JetErrors.h"
 

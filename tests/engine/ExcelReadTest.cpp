@@ -2,6 +2,7 @@
 
 #include "EngineTestSupport.h"
 #include "TestSupport.h"
+#include "WorkbookSupport.h"
 
 namespace vantrel {
 namespace {
@@ -77,6 +78,21 @@ TEST(ExcelRead, SheetsAreTablesOfTextCellsFromTheFirstRow) {
     EXPECT_EQ(sales[3][4], "0.1");
     EXPECT_EQ(sales[2][2], "ベータ商事, 大阪支店");
     EXPECT_EQ(book.Cells("売上").size(), 6u) << "the sheet name without $ is accepted too";
+
+    // An error cell shows as Excel shows it, not as the number the library reports.
+    test::TempDir dir;
+    ASSERT_TRUE(test::WriteXlsWithErrorCell(dir.File("error.xls")));
+    ErrorState error;
+    Engine engine(error);
+    auto withError =
+        engine.OpenDatabase(dir.File("error.xls"), 1, true, "Excel 8.0;HDR=NO;IMEX=1;");
+    ASSERT_TRUE(withError);
+    auto errorSheet = withError->OpenRecordset("Sheet1$");
+    ASSERT_TRUE(errorSheet);
+    errorSheet->MoveNext();
+    EXPECT_EQ(errorSheet->GetValue(7).Str(), "#DIV/0!");
+    errorSheet->MoveNext();
+    EXPECT_EQ(errorSheet->GetValue(7).Str(), "FALSE");
 }
 
 TEST(ExcelRead, MixedColumnsEmptySheetsAndLargeSheets) {

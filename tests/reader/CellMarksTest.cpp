@@ -5,20 +5,10 @@
 #include <random>
 
 #include "TestSupport.h"
+#include "WorkbookSupport.h"
 
 namespace vantrel::reader {
 namespace {
-
-// mixed_types.xls with the boolean of H2 turned into the error #DIV/0! (code 7).
-std::string WithErrorCell(const test::TempDir& dir) {
-    std::string bytes = test::ReadBytes(test::Fixture("excel/mixed_types.xls"));
-    const std::size_t record = bytes.find(std::string("\x05\x02\x09\x00\x01\x00\x07\x00", 8));
-    EXPECT_NE(record, std::string::npos);
-    bytes[record + 4 + 6] = 0x07;
-    bytes[record + 4 + 7] = 1;
-    test::WriteBytes(dir.File("error.xls"), bytes);
-    return dir.File("error.xls");
-}
 
 TEST(CellMarks, FindsTheBooleanAndErrorCellsOfEachSheet) {
     const CellMarks marks = FindCellMarks(test::Fixture("excel/mixed_types.xls"));
@@ -33,7 +23,8 @@ TEST(CellMarks, FindsTheBooleanAndErrorCellsOfEachSheet) {
     EXPECT_TRUE(FindCellMarks("/nonexistent.xls").empty());
 
     test::TempDir dir;
-    const CellMarks withError = FindCellMarks(WithErrorCell(dir));
+    ASSERT_TRUE(test::WriteXlsWithErrorCell(dir.File("error.xls")));
+    const CellMarks withError = FindCellMarks(dir.File("error.xls"));
     EXPECT_EQ(withError.at("Sheet1").Errors, (std::map<CellPosition, uint8_t>{{{1, 7}, 7}}));
     EXPECT_EQ(withError.at("Sheet1").Booleans.count({1, 7}), 0u);
     EXPECT_EQ(ErrorCodeText(7), "#DIV/0!");

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "TestSupport.h"
-#include "XlsxSupport.h"
+#include "WorkbookSupport.h"
 
 namespace vantrel::xlsx {
 namespace {

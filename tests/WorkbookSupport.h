@@ -10,8 +10,8 @@
 
 #include "TestSupport.h"
 
-// Small .xlsx packages made by the tests themselves, so that every cell kind and every kind of
-// damage has a file without committing binaries.
+// Small workbooks made by the tests themselves, so that every cell kind and every kind of damage
+// has a file without committing binaries.
 namespace vantrel::test {
 
 using ZipEntries = std::vector<std::pair<std::string, std::string>>;
@@ -144,6 +144,18 @@ inline std::string EncryptedPackageBytes() {
     entry(directory + 128, "EncryptedPackage", 2);
     put32(directory + 0x4C, 1);  // the root's child
     return file;
+}
+
+// mixed_types.xls with the boolean of H2 turned into the error #DIV/0! (code 7), written to `path`.
+inline bool WriteXlsWithErrorCell(const std::string& path) {
+    std::string bytes = ReadBytes(Fixture("excel/mixed_types.xls"));
+    // The BOOLERR record of row 1, column 7: type 0x0205, 9 bytes.
+    const std::size_t record = bytes.find(std::string("\x05\x02\x09\x00\x01\x00\x07\x00", 8));
+    if (record == std::string::npos) return false;
+    bytes[record + 4 + 6] = 0x07;
+    bytes[record + 4 + 7] = 1;
+    WriteBytes(path, bytes);
+    return true;
 }
 
 }  // namespace vantrel::test
