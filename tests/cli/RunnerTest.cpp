@@ -87,6 +87,11 @@ TEST(Runner, ListsTablesAndFieldsForScripts) {
     Result r = Runner("--tables " + test::Fixture("excel/mixed_types.xls"));
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "Sheet1$\n売上$\n");
+    r = Runner("--tables " + test::Fixture("excel/mixed_types.xlsx"));
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "Sheet1$\n売上$\n");
+    r = Runner("--fields " + test::Fixture("excel/header_row3.xlsx") + " 明細$ --header-row 3");
+    EXPECT_EQ(r.out, "コード\n品名\n数量\n単価\n納品日\n");
     r = Runner("--fields " + test::Fixture("text/tab_delimited.txt") + " x --delimiter '\\t'");
     EXPECT_EQ(r.out, "コード\n品名\n数量\n備考\n");
     r = Runner("--fields " + test::Fixture("text/no_header_3_then_5.csv") + " x --header-row 0");

@@ -94,6 +94,13 @@ TEST(ImportMethod, LoadingShowsTheControlsAndPreviewOfEachInputKind) {
     EXPECT_EQ(xls.Form().List1.Items[0], "1\tID\t氏名\t\t金額\t日付\t日時\t時刻\t有効\tメモ\t");
     EXPECT_TRUE(xls.Form().Check2.Visible && xls.Form().CmdOK.Visible);
     EXPECT_FALSE(xls.Form().Text2.Visible);
+    MethodDialog xlsx(Fixture("excel/mixed_types.xlsx"), "Sheet1$");
+    xlsx.dialog.Load();
+    EXPECT_EQ(xlsx.Form().List1.Items, xls.Form().List1.Items) << "read like its .xls twin";
+    EXPECT_TRUE(xlsx.Form().Check2.Visible && xlsx.Form().CmdOK.Visible &&
+                xlsx.Form().Frame2.Visible);
+    EXPECT_EQ(MethodInputOf("/d/book.XLSM"), MethodInput::Xls);
+    EXPECT_EQ(MethodInputOf("/d/book.xlsb"), MethodInput::Other);
 
     MethodDialog mdb(Fixture("access/jet4_v2000.mdb"), "NoIndex");
     mdb.Pair().SkipRows = "2";

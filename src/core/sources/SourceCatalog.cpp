@@ -38,7 +38,7 @@ FileKind FileKindOf(std::string_view path) {
     if (ext == "mdb" || ext == "mde" || ext == "accdb" || ext == "accdr")
         return FileKind::AccessDatabase;
     if (ext == "sqlite" || ext == "sqlite3" || ext == "db") return FileKind::SqliteDatabase;
-    if (ext == "xls") return FileKind::ExcelWorkbook;
+    if (ext == "xls" || ext == "xlsx" || ext == "xlsm") return FileKind::ExcelWorkbook;
     if (ext == "csv" || ext == "txt") return FileKind::DelimitedText;
     return FileKind::None;
 }
@@ -309,7 +309,8 @@ void DefaultHeaderRow(TableSetting& setting, const std::string& inputPath, bool 
     }
     const std::string tail =
         LowerCase(inputPath.size() >= 3 ? inputPath.substr(inputPath.size() - 3) : inputPath);
-    if (tail != "xls" && tail != "txt" && tail != "csv") {
+    const bool workbook = FileKindOf(inputPath) == FileKind::ExcelWorkbook;
+    if (!workbook && tail != "xls" && tail != "txt" && tail != "csv") {
         setting.HeaderRow = 0;
         return;
     }

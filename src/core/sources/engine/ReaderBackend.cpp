@@ -81,6 +81,14 @@ class ReaderProcess final : public reader::Parser {
     bool Started() const { return fd_ >= 0; }
     bool TimedOut() const { return timedOut_; }
 
+    // The next record's tag; a detail record before the closing one is kept for its message.
+    bool NextTag(reader::Tag& tag) {
+        if (!GetTag(tag)) return false;
+        if (tag != reader::Tag::Detail) return true;
+        return GetString(detail_) && GetTag(tag);
+    }
+    const std::string& Detail() const { return detail_; }
+
     void Stop() {
         if (fd_ >= 0) ::close(fd_);
         fd_ = -1;
@@ -135,6 +143,7 @@ class ReaderProcess final : public reader::Parser {
     int fd_ = -1;
     int timeoutMs_;
     bool timedOut_ = false;
+    std::string detail_;
     std::string buffer_;
     std::size_t pos_ = 0;
 };
@@ -151,8 +160,13 @@ void SetStreamBroken(ErrorState& error, const std::string& path, bool timedOut) 
     }
 }
 
-void SetFromEnd(ErrorState& error, int32_t number, const std::string& name) {
-    SetJetError(error, number, name);
+void SetFromEnd(ErrorState& error, int32_t number, const std::string& name,
+                const std::string& detail) {
+    if (detail.empty()) {
+        SetJetError(error, number, name);
+    } else {
+        error.Set(number, JetErrorDescription(number, name) + detail);
+    }
 }
 
 class ExternalRecordset final : public Recordset {
@@ -170,7 +184,7 @@ class ExternalRecordset final : public Recordset {
         }
         fields_.clear();
         reader::Tag tag{};
-        while (process_->GetTag(tag)) {
+        while (process_->NextTag(tag)) {
             if (tag == reader::Tag::Field) {
                 FieldInfo f;
                 if (!process_->GetField(f)) break;
@@ -236,7 +250,7 @@ class ExternalRecordset final : public Recordset {
             SetStreamBroken(Error(), path_, process_->TimedOut());
             ok = false;
         } else if (number != 0) {
-            SetFromEnd(Error(), number, name);
+            SetFromEnd(Error(), number, name, process_->Detail());
             ok = false;
         }
         process_->Stop();
@@ -246,7 +260,7 @@ class ExternalRecordset final : public Recordset {
     // Reads the next row; false when the stream broke or ended with an error.
     bool Advance() {
         reader::Tag tag{};
-        if (!process_->GetTag(tag)) {
+        if (!process_->NextTag(tag)) {
             eof_ = true;
             SetStreamBroken(Error(), path_, process_->TimedOut());
             process_->Stop();
@@ -290,7 +304,7 @@ class ExternalDatabase final : public Database {
             return false;
         }
         reader::Tag tag{};
-        while (process.GetTag(tag)) {
+        while (process.NextTag(tag)) {
             if (tag == reader::Tag::Table) {
                 TableDefInfo t;
                 if (!process.GetString(t.Name) || !process.GetInt32(t.Attributes)) break;
@@ -300,7 +314,7 @@ class ExternalDatabase final : public Database {
                 std::string name;
                 if (!process.GetInt32(number) || !process.GetString(name)) break;
                 if (number != 0) {
-                    SetFromEnd(Error(), number, name);
+                    SetFromEnd(Error(), number, name, process.Detail());
                     return false;
                 }
                 return true;

@@ -1,28 +1,38 @@
-#include "BooleanCells.h"
+#include "CellMarks.h"
 
 #include <gtest/gtest.h>
 
 #include <random>
 
 #include "TestSupport.h"
+#include "WorkbookSupport.h"
 
 namespace vantrel::reader {
 namespace {
 
-TEST(BooleanCells, FindsTheBooleanCellsOfEachSheet) {
-    const BooleanCells cells = FindBooleanCells(test::Fixture("excel/mixed_types.xls"));
-    ASSERT_EQ(cells.count("Sheet1"), 1u);
-    const auto& sheet = cells.at("Sheet1");
+TEST(CellMarks, FindsTheBooleanAndErrorCellsOfEachSheet) {
+    const CellMarks marks = FindCellMarks(test::Fixture("excel/mixed_types.xls"));
+    ASSERT_EQ(marks.count("Sheet1"), 1u);
     // Column H (7) of rows 2-6 holds TRUE/FALSE; nothing else does.
-    EXPECT_EQ(sheet,
-              (std::set<std::pair<uint32_t, uint32_t>>{{1, 7}, {2, 7}, {3, 7}, {4, 7}, {5, 7}}));
-    EXPECT_EQ(cells.count("売上"), 0u);
-    EXPECT_TRUE(FindBooleanCells(test::Fixture("excel/header_row3.xls")).empty());
-    EXPECT_TRUE(FindBooleanCells(test::Fixture("text/DATA.CSV")).empty());
-    EXPECT_TRUE(FindBooleanCells("/nonexistent.xls").empty());
+    EXPECT_EQ(marks.at("Sheet1").Booleans,
+              (std::set<CellPosition>{{1, 7}, {2, 7}, {3, 7}, {4, 7}, {5, 7}}));
+    EXPECT_TRUE(marks.at("Sheet1").Errors.empty());
+    EXPECT_EQ(marks.count("売上"), 0u);
+    EXPECT_TRUE(FindCellMarks(test::Fixture("excel/header_row3.xls")).empty());
+    EXPECT_TRUE(FindCellMarks(test::Fixture("text/DATA.CSV")).empty());
+    EXPECT_TRUE(FindCellMarks("/nonexistent.xls").empty());
+
+    test::TempDir dir;
+    ASSERT_TRUE(test::WriteXlsWithErrorCell(dir.File("error.xls")));
+    const CellMarks withError = FindCellMarks(dir.File("error.xls"));
+    EXPECT_EQ(withError.at("Sheet1").Errors, (std::map<CellPosition, uint8_t>{{{1, 7}, 7}}));
+    EXPECT_EQ(withError.at("Sheet1").Booleans.count({1, 7}), 0u);
+    EXPECT_EQ(ErrorCodeText(7), "#DIV/0!");
+    EXPECT_EQ(ErrorCodeText(0x2A), "#N/A");
+    EXPECT_EQ(ErrorCodeText(0x1D), "#NAME?");
 }
 
-TEST(BooleanCells, DamagedWorkbooksAreReadSafely) {
+TEST(CellMarks, DamagedWorkbooksAreReadSafely) {
     const std::string original = test::ReadBytes(test::Fixture("excel/mixed_types.xls"));
     test::TempDir dir;
     std::mt19937 random(7);
@@ -34,14 +44,14 @@ TEST(BooleanCells, DamagedWorkbooksAreReadSafely) {
             damaged[random() % damaged.size()] = static_cast<char>(random());
         if (i % 20 == 0) damaged.resize(random() % damaged.size());
         test::WriteBytes(dir.File("d.xls"), damaged);
-        for (const auto& [sheet, set] : FindBooleanCells(dir.File("d.xls")))
-            found += set.size();
+        for (const auto& [sheet, marks] : FindCellMarks(dir.File("d.xls")))
+            found += marks.Booleans.size();
     }
     EXPECT_GT(found, 0u) << "light damage still leaves most records readable";
 }
 
 // A sector chain that points back at itself is damage, not a stream of endless copies.
-TEST(BooleanCells, LoopingSectorChainsEnd) {
+TEST(CellMarks, LoopingSectorChainsEnd) {
     std::string book = test::ReadBytes(test::Fixture("excel/mixed_types.xls"));
     auto u32 = [&](std::size_t at) {
         return static_cast<uint32_t>(
@@ -57,7 +67,7 @@ TEST(BooleanCells, LoopingSectorChainsEnd) {
     test::TempDir dir;
     test::WriteBytes(dir.File("loop.xls"), book);
     // A loop is damage: the walk gives up instead of reading the directory over and over.
-    EXPECT_TRUE(FindBooleanCells(dir.File("loop.xls")).empty());
+    EXPECT_TRUE(FindCellMarks(dir.File("loop.xls")).empty());
 }
 
 }  // namespace
