@@ -218,8 +218,8 @@ TEST(ImportRun, WorkbookWithItsHeaderAtRowThree) {
     }
 }
 
-// Every sheet of a workbook staged as one pair, with header row `header`; the staged rows of
-// each sheet.
+// Every sheet of a workbook staged as one pair, with header row `header`: the lines logged, then
+// the staged rows of each sheet.
 std::vector<std::string> StagedSheets(const std::string& book, int32_t header) {
     TempDir dir;
     SessionState state;
@@ -240,8 +240,8 @@ std::vector<std::string> StagedSheets(const std::string& book, int32_t header) {
         def.Table(t).HeaderRow = header;
     }
     EXPECT_TRUE(StageInput(state, engine));
-    EXPECT_TRUE(state.Errors.Empty()) << state.Errors.Text();
-    std::vector<std::string> staged;
+    // Both kinds must also log alike (an empty sheet has no header row 3).
+    std::vector<std::string> staged = state.Errors.Lines();
     for (const auto& sheet : sheets) {
         staged.push_back("[" + sheet + "]");
         for (auto& row : Rows(state.WorkDbPath, "SELECT * FROM \"" + sheet + "\""))
