@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 
 namespace vantrel::fuzz {
 
@@ -43,6 +44,11 @@ std::string WriteInput(const std::string& name, std::string_view bytes) {
     out.close();
     if (!out) Fail(__FILE__, __LINE__, "cannot write the scratch file " + path);
     return path;
+}
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 void Fail(const char* file, int line, const std::string& what) {

@@ -14,6 +14,7 @@ const std::string& ScratchFolder();
 
 // Writes `bytes` to `name` inside the scratch folder and returns its path.
 std::string WriteInput(const std::string& name, std::string_view bytes);
+std::string ReadFile(const std::string& path);
 
 inline std::string_view AsView(const uint8_t* data, std::size_t size) {
     return {reinterpret_cast<const char*>(data), size};

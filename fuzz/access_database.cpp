@@ -28,7 +28,7 @@ constexpr const char* kDatabases[] = {
     "access-made/V1997/testV1997.mdb",
 };
 constexpr uint32_t kPageSize = 4096;
-constexpr std::size_t kMaxRowsWalked = 300;
+constexpr std::size_t kMaxRowsWalked = 100;
 
 const std::string& FixtureBytes(std::size_t n) {
     static std::map<std::size_t, std::string> loaded;
