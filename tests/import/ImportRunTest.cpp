@@ -10,6 +10,7 @@
 #include <deque>
 #include <filesystem>
 
+#include "RunSupport.h"
 #include "TestSupport.h"
 #include "ToolSupport.h"
 #include "access/Verifier.h"
@@ -19,98 +20,11 @@
 namespace vantrel {
 namespace {
 
+using test::Exec;
 using test::Fixture;
+using test::Rows;
+using test::RunFixture;
 using test::TempDir;
-
-// Answers questions from a script and remembers what was shown.
-class ScriptedPrompt : public UserPrompt {
-  public:
-    std::deque<bool> Answers;
-    std::vector<std::string> Questions, Messages, Focus;
-    int ErrorWindows = 0;
-
-    bool AskYesNo(const std::string& text) override {
-        Questions.push_back(text);
-        if (Answers.empty()) return true;
-        const bool a = Answers.front();
-        Answers.pop_front();
-        return a;
-    }
-    void ShowMessage(const std::string& text, const std::string& focus) override {
-        Messages.push_back(text);
-        Focus.push_back(focus);
-    }
-    void ShowErrorWindow() override { ++ErrorWindows; }
-};
-
-void Exec(const std::string& path, const std::string& sql) {
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
-    char* message = nullptr;
-    EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &message), SQLITE_OK)
-        << (message ? message : "");
-    sqlite3_free(message);
-    sqlite3_close(db);
-}
-
-std::vector<std::string> Rows(const std::string& path, const std::string& sql) {
-    std::vector<std::string> rows;
-    sqlite3* db = nullptr;
-    sqlite3_open(path.c_str(), &db);
-    sqlite3_stmt* stmt = nullptr;
-    sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr);
-    while (stmt && sqlite3_step(stmt) == SQLITE_ROW) {
-        std::string row;
-        for (int c = 0; c < sqlite3_column_count(stmt); ++c) {
-            const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, c));
-            row += (c ? "|" : "") + std::string(text ? text : "<null>");
-        }
-        rows.push_back(row);
-    }
-    sqlite3_finalize(stmt);
-    sqlite3_close(db);
-    return rows;
-}
-
-struct RunFixture {
-    TempDir dir;
-    SessionState state;
-    Engine engine{state.Errors.Pending};
-    ScriptedPrompt prompt;
-    std::string output = dir.File("out.sqlite");
-
-    // `schema` builds an SQLite output; "access:NAME" copies that Access fixture instead.
-    RunFixture(const std::string& input, const std::string& schema) {
-        state.WorkDbPath = dir.File("work.mdb");
-        state.StartCount = 1;  // the backup question is tested on its own
-        if (schema.rfind("access:", 0) == 0) {
-            output = dir.File(schema.substr(7));
-            std::filesystem::copy_file(Fixture("access/" + schema.substr(7)), output);
-        } else {
-            Exec(output, schema);
-        }
-        state.Definition.OutputPath = output;
-        state.Definition.InputPath = input;
-        state.Definition.Allocate(3, 6);
-    }
-    TableSetting& Pair(int32_t t, const std::string& out, const std::string& in,
-                       std::initializer_list<std::pair<const char*, const char*>> fields) {
-        state.Definition.TableCount = std::max(state.Definition.TableCount, t);
-        TableSetting& s = state.Definition.Table(t);
-        s = state.Definition.DefaultTableSetting;
-        s.FieldSlot = t;
-        s.OutTable = out;
-        s.InTable = in;
-        int32_t j = 0;
-        for (const auto& [o, i] : fields)
-            state.Definition.FieldPairs(t, ++j) = FieldPair{i, o};
-        return s;
-    }
-    RunOutcome Start() {
-        ImportRun run(state, engine, prompt);
-        return run.Start();
-    }
-};
 
 const char* kCustomers =
     "CREATE TABLE 顧客 (番号 INTEGER PRIMARY KEY, 氏名 VARCHAR(20), 金額 CURRENCY, 日付 DATETIME, "
