@@ -272,7 +272,8 @@ TEST(ImportRun, IntoAccessDatabasesWithRecordErrors) {
 }
 
 // A Shift-JIS csv of 20,000 Japanese products into a table whose primary key is a Japanese text,
-// in every Access format.
+// in every Access format. The sanitized build writes 5,000, still enough for indexes of several
+// levels.
 class ImportIntoAccess : public testing::TestWithParam<const char*> {};
 
 TEST_P(ImportIntoAccess, TwentyThousandJapaneseProducts) {
@@ -282,7 +283,8 @@ TEST_P(ImportIntoAccess, TwentyThousandJapaneseProducts) {
     TempDir dir;
     std::string csv = "商品コード,商品名,カテゴリ,単価,在庫数,登録日,備考\r\n";
     std::vector<std::string> expected;
-    for (int n = 0; n < 20000; ++n) {
+    const int count = VANTREL_SANITIZED ? 5000 : 20000;
+    for (int n = 0; n < count; ++n) {
         const std::string code = (n % 3 == 0   ? "品-"
                                   : n % 3 == 1 ? "ｼﾅ-"
                                                : "A-") +
@@ -316,11 +318,12 @@ TEST_P(ImportIntoAccess, TwentyThousandJapaneseProducts) {
     pair.WriteMode = WriteMode::Append;
     const RunOutcome outcome = r.Start();
     EXPECT_TRUE(r.state.Errors.Empty()) << r.state.Errors.Text();
-    EXPECT_EQ(outcome.Summary, "空の商品マスタを 20000件 \n　　更新しました");
+    EXPECT_EQ(outcome.Summary,
+              "空の商品マスタを " + std::to_string(count) + "件 \n　　更新しました");
     EXPECT_TRUE(access::VerifyDatabase(r.output).empty());
     const auto rows =
         test::ToolLines("mdb-export -T '%Y-%m-%d %H:%M:%S' '" + r.output + "' 空の商品マスタ");
-    ASSERT_EQ(rows.size(), 20001u);
+    ASSERT_EQ(rows.size(), static_cast<std::size_t>(count) + 1);
     for (std::size_t n = 0; n < expected.size(); ++n)
         ASSERT_EQ(rows[n + 1], expected[n]) << n;
 }
