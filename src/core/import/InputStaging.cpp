@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <set>
 
+#include "common/TextCase.h"
 #include "sources/DelimitedText.h"
 #include "sources/SourceCatalog.h"
 #include "sources/TextRowFeed.h"
@@ -42,6 +43,21 @@ void LogPending(ErrorLog& log, const std::string& suffix = {}) {
 bool PairHasInput(const ImportDefinition& def, int32_t t) {
     return !def.Table(t).InTable.empty();
 }
+
+// A pair's rows not to import: the one place staging reads SkipRows.
+class SkipList {
+  public:
+    explicit SkipList(const std::string& text) : rows_(ParseSkipRows(text)) {}
+    // Workbooks and text files: see IsSkippedRow.
+    bool SkipsLine(int64_t x) const { return IsSkippedRow(rows_, x); }
+    // Database tables: plain membership.
+    bool Contains(int64_t x) const { return rows_.Contains(x); }
+    bool Empty() const { return rows_.Empty(); }
+    const RowsToSkip& Rows() const { return rows_; }
+
+  private:
+    RowsToSkip rows_;
+};
 
 // Builds one staged table: the header row (or the first kept row) names the fields; rows after
 // the header are added as records.
@@ -119,8 +135,6 @@ void LogMissingHeaderRow(ErrorLog& log, const TableSetting& pair, const RowsToSk
 }
 
 std::unique_ptr<Database> CreateWorkDatabase(SessionState& state, Engine& engine) {
-    ::unlink(state.WorkDbPath.c_str());
-    state.Errors.Pending.Clear();
     auto work = engine.CreateDatabase(state.WorkDbPath, kWorkLocale);
     if (!work) LogPending(state.Errors, kStopped);
     return work;
@@ -145,12 +159,13 @@ bool StageWorkbook(SessionState& state, Engine& engine, StagingTicker& ticker) {
             LogPending(log, " " + pair.InTable + "の処理を中止します");
             continue;
         }
-        const RowsToSkip skip = ParseSkipRows(pair.SkipRows);
-        StagedTable staged(*work, log, state.StagedRows, pair.InTable);
+        const SkipList skip(pair.SkipRows);
+        StagedTable staged(*work, log, state.StagedRows,
+                           StagedTableName(def.InputPath, pair.InTable));
         int64_t x = 0;
         for (; !sheet->Eof() && ticker.Row(); sheet->MoveNext()) {
             ++x;
-            if (IsSkippedRow(skip, x)) continue;
+            if (skip.SkipsLine(x)) continue;
             log.SetRow(x);
             std::vector<std::string> raw, cells;
             for (int32_t c = 0; c < sheet->FieldCount(); ++c) {
@@ -173,7 +188,7 @@ bool StageWorkbook(SessionState& state, Engine& engine, StagingTicker& ticker) {
             if (pair.HeaderRow < x) staged.Add(cells, static_cast<int64_t>(cells.size()), x);
         }
         LogPending(log);
-        if (!staged.Built()) LogMissingHeaderRow(log, pair, skip, x);
+        if (!staged.Built()) LogMissingHeaderRow(log, pair, skip.Rows(), x);
         staged.Close();
         sheet->Close();
     }
@@ -197,8 +212,8 @@ bool StageText(SessionState& state, Engine& engine, StagingTicker& ticker) {
     for (int32_t t = 1; t <= def.UsableTableCount() && !ticker.Stopped(); ++t) {
         if (!PairHasInput(def, t)) continue;
         const TableSetting& pair = def.Table(t);
-        const std::string tableName = StagedTableName(pair.InTable);
-        const RowsToSkip skip = ParseSkipRows(pair.SkipRows);
+        const std::string tableName = StagedTableName(def.InputPath, pair.InTable);
+        const SkipList skip(pair.SkipRows);
         StagedTable staged(*work, log, state.StagedRows, tableName);
         int64_t columns = 0, x = 0;
         const bool readsTheFile = !fileRead;
@@ -210,7 +225,7 @@ bool StageText(SessionState& state, Engine& engine, StagingTicker& ticker) {
                 log.SetRow(x);
                 log.AddErrorLine(row->Notice);
             }
-            if (IsSkippedRow(skip, x)) continue;
+            if (skip.SkipsLine(x)) continue;
             log.SetRow(x);
             const std::vector<std::string>& cells = row->Cells;
             if ((pair.HeaderRow == 0 && !staged.Built()) ||
@@ -235,7 +250,7 @@ bool StageText(SessionState& state, Engine& engine, StagingTicker& ticker) {
             }
         }
         fileRead = true;
-        if (readsTheFile && !staged.Built()) LogMissingHeaderRow(log, pair, skip, x);
+        if (readsTheFile && !staged.Built()) LogMissingHeaderRow(log, pair, skip.Rows(), x);
         staged.Close();
     }
     if (feed.ReadError().IsSet()) log.Pending = feed.ReadError();
@@ -243,6 +258,81 @@ bool StageText(SessionState& state, Engine& engine, StagingTicker& ticker) {
     feed.Close();
     work->Close();
     return !ticker.Stopped();
+}
+
+// Copies one input table into the work database, leaving out the records at the positions of
+// `skip`; false when the copy could not be made (logged, or left pending for the transfer).
+bool CopyTable(SessionState& state, Database& input, Database& work, const std::string& inTable,
+               const std::string& name, const SkipList& skip, StagingTicker& ticker) {
+    ErrorLog& log = state.Errors;
+    auto source = input.OpenRecordset(inTable);
+    if (!source) {
+        log.Pending.Clear();  // the transfer of this pair reports the missing table itself
+        return false;
+    }
+    TableDefDraft draft = work.CreateTableDef(name);
+    for (int32_t c = 0; c < source->FieldCount(); ++c) {
+        FieldInfo f = source->Field(c);
+        f.Required = false;
+        f.AutoIncrement = false;
+        draft.Fields.push_back(std::move(f));
+    }
+    if (!work.Append(draft)) {
+        LogPending(log);
+        return false;
+    }
+    auto target = work.OpenRecordset(name);
+    if (!target) {
+        LogPending(log);
+        return false;
+    }
+    int64_t x = 0;
+    for (; !source->Eof() && ticker.Row(); source->MoveNext()) {
+        ++x;
+        if (skip.Contains(x)) continue;
+        log.SetRow(x);
+        state.StagedRows.Add(name, x);
+        target->AddNew();
+        for (int32_t c = 0; c < source->FieldCount(); ++c) {
+            const Value& v = source->GetValue(c);
+            if (!v.IsNull()) target->SetValue(c, v);
+        }
+        target->Update();
+        LogPending(log);
+    }
+    LogPending(log);
+    target->Close();
+    source->Close();
+    return true;
+}
+
+// A later pair on a table already copied deletes the records at its own positions from the
+// copy, counted over the records the copy still holds.
+void DeleteSkippedRecords(SessionState& state, Database& work, const std::string& name,
+                          const SkipList& skip) {
+    ErrorLog& log = state.Errors;
+    if (skip.Empty()) return;
+    auto copy = work.OpenRecordset(name);
+    if (!copy) {
+        LogPending(log);
+        return;
+    }
+    std::vector<int64_t> keptRows;
+    int64_t x = 0;
+    for (; !copy->Eof(); copy->MoveNext()) {
+        ++x;
+        const int64_t row = state.StagedRows.RowOf(name, x);
+        if (!skip.Contains(x)) {
+            keptRows.push_back(row);
+            continue;
+        }
+        copy->Delete();
+        LogPending(log);
+    }
+    copy->Close();
+    state.StagedRows.Forget(name);
+    for (const int64_t row : keptRows)
+        state.StagedRows.Add(name, row);
 }
 
 bool CopyDatabaseTables(SessionState& state, Engine& engine, StagingTicker& ticker) {
@@ -253,8 +343,6 @@ bool CopyDatabaseTables(SessionState& state, Engine& engine, StagingTicker& tick
         LogPending(log);
         return false;
     }
-    ::unlink(state.WorkDbPath.c_str());
-    log.Pending.Clear();
     auto work = engine.CreateDatabase(state.WorkDbPath, kWorkLocale);
     if (!work) {
         LogPending(log);
@@ -264,53 +352,30 @@ bool CopyDatabaseTables(SessionState& state, Engine& engine, StagingTicker& tick
     for (int32_t t = 1; t <= def.UsableTableCount() && !ticker.Stopped(); ++t) {
         if (!PairHasInput(def, t)) continue;
         const TableSetting& pair = def.Table(t);
-        if (!copied.insert(pair.InTable).second)
-            continue;  // the first pair's copy serves later ones
-        auto source = input->OpenRecordset(pair.InTable);
-        if (!source) continue;  // the transfer reports the missing table
-        TableDefDraft draft = work->CreateTableDef(pair.InTable);
-        for (int32_t c = 0; c < source->FieldCount(); ++c) {
-            FieldInfo f = source->Field(c);
-            f.Required = false;
-            f.AutoIncrement = false;
-            draft.Fields.push_back(std::move(f));
+        const std::string name = StagedTableName(def.InputPath, pair.InTable);
+        const SkipList skip(pair.SkipRows);
+        // Pairs on one input table share its copy, each taking out its own rows.
+        if (copied.count(LowerCase(name))) {
+            DeleteSkippedRecords(state, *work, name, skip);
+        } else if (CopyTable(state, *input, *work, pair.InTable, name, skip, ticker)) {
+            copied.insert(LowerCase(name));
         }
-        if (!work->Append(draft)) {
-            LogPending(log);
-            continue;
-        }
-        auto target = work->OpenRecordset(pair.InTable);
-        if (!target) {
-            LogPending(log);
-            continue;
-        }
-        const RowsToSkip skip = ParseSkipRows(pair.SkipRows);
-        int64_t x = 0;
-        for (; !source->Eof() && ticker.Row(); source->MoveNext()) {
-            ++x;
-            if (skip.Contains(x)) continue;
-            log.SetRow(x);
-            state.StagedRows.Add(pair.InTable, x);
-            target->AddNew();
-            for (int32_t c = 0; c < source->FieldCount(); ++c) {
-                const Value v = source->GetValue(c);
-                if (!v.IsNull()) target->SetValue(c, v);
-            }
-            target->Update();
-            if (log.Pending.IsSet()) LogPending(log);
-        }
-        LogPending(log);
-        target->Close();
-        source->Close();
     }
     input->Close();
     work->Close();
     return !ticker.Stopped();
 }
 
+// The kinds of input the program reads, for the message about a file of another kind.
+std::string ReadableKinds() {
+    return "Access データベース (.mdb .mde .accdb .accdr)、SQLite データベース (.sqlite .sqlite3 "
+           ".db)、Excel ブック (.xls .xlsx .xlsm)、テキスト ファイル (.csv .txt)";
+}
+
 }  // namespace
 
-std::string StagedTableName(const std::string& inTable) {
+std::string StagedTableName(const std::string& inputPath, const std::string& inTable) {
+    if (FileKindOf(inputPath) != FileKind::DelimitedText) return inTable;
     return inTable.substr(0, inTable.find('.'));
 }
 
@@ -322,12 +387,20 @@ bool StageInput(SessionState& state, Engine& engine, const StagingProgress& prog
     state.StagedRows.Clear();
     StagingTicker ticker(progress);
     if (!ticker.Report()) return false;
-    // Lines logged while staging remember their input row; nothing else does.
-    struct RowReset {
+    // Lines logged while staging remember their input row; nothing else does. Whatever staging
+    // left pending has been logged or belongs to a pair's transfer, never to the next step.
+    struct Reset {
         ErrorLog& log;
-        ~RowReset() { log.SetRow(0); }
+        ~Reset() {
+            log.SetRow(0);
+            log.Pending.Clear();
+        }
     } reset{state.Errors};
-    switch (FileKindOf(state.Definition.InputPath)) {
+    // The last run's work database goes first, whatever this input turns out to be.
+    ::unlink(state.WorkDbPath.c_str());
+    state.Errors.Pending.Clear();
+    const std::string& path = state.Definition.InputPath;
+    switch (FileKindOf(path)) {
         case FileKind::ExcelWorkbook:
             return StageWorkbook(state, engine, ticker);
         case FileKind::DelimitedText:
@@ -338,7 +411,10 @@ bool StageInput(SessionState& state, Engine& engine, const StagingProgress& prog
         case FileKind::None:
             break;
     }
-    return true;
+    state.Errors.AddErrorLine("入力ファイル '" + path +
+                              "' は読み込める種類のファイルではありません。読み込めるのは " +
+                              ReadableKinds() + " です。" + kStopped);
+    return false;
 }
 
 }  // namespace vantrel

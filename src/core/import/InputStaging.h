@@ -19,8 +19,9 @@ using StagingProgress = std::function<bool(int64_t rows)>;
 // only ever read.
 bool StageInput(SessionState& state, Engine& engine, const StagingProgress& progress = {});
 
-// Name of the staged table of a pair: its input table up to the first ".".
-std::string StagedTableName(const std::string& inTable);
+// Name of the staged table of a pair: a text file's table up to its first "." (the table is
+// named after the file), every other input table by its whole name.
+std::string StagedTableName(const std::string& inputPath, const std::string& inTable);
 
 // Whether row x is left out: for workbooks and text, x is in the list and the list's last
 // number is at least x (plain membership for lists written in ascending order).

@@ -34,6 +34,7 @@ class SourceRowMap {
         if (step == steps.begin()) return 0;
         return record + std::prev(step)->second;
     }
+    void Forget(const std::string& table) { tables_.erase(table); }
     void Clear() { tables_.clear(); }
 
   private:
