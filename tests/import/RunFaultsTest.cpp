@@ -273,11 +273,10 @@ TEST(RunFaults, ARelationshipWithCascadesIsRefusedUnderItsOwnName) {
         for (int32_t t = 1; t <= 3; ++t) {
             const std::string table = "Table" + std::to_string(t);
             const std::string relationship = t == 3 ? "Table3Table1" : "Table2Table1";
-            EXPECT_EQ(r.state.Errors.Line(t),
-                      table + "は、テーブル '" + table + "' のリレーションシップ '" +
-                          relationship +
-                          "' は連鎖更新または連鎖削除が設定されているため、書き込めません。"
-                          "ため、インポートできませんでした");
+            EXPECT_EQ(
+                r.state.Errors.Line(t),
+                table + "は、テーブル '" + table + "' のリレーションシップ '" + relationship +
+                    "' に連鎖更新または連鎖削除が設定されているため、インポートできませんでした");
         }
     }
 }
