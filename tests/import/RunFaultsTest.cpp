@@ -281,19 +281,69 @@ TEST(RunFaults, ARelationshipWithCascadesIsRefusedUnderItsOwnName) {
     }
 }
 
-TEST(RunFaults, TwoPairsOnOneAccessTableEachTakeOutTheirOwnRows) {
+// Each pair's rows to skip apply to the table as the input holds it: pairs that read a table
+// alike share one copy, a pair that reads it otherwise gets its own.
+TEST(RunFaults, PairsOnOneInputTableEachTakeOutTheirOwnRows) {
     RunFixture r(Fixture("access/jet4_v2000.mdb"),
-                 "CREATE TABLE a (b INTEGER); CREATE TABLE c (b INTEGER);");
-    // NoIndex holds B = 1, Null, -7. The pairs share one copy, each deleting its own positions
-    // among the records the copy still holds: the first takes record 1, the second then takes
-    // what is now record 1 (the second record), so both write the third.
+                 "CREATE TABLE a (b INTEGER); CREATE TABLE c (b INTEGER); "
+                 "CREATE TABLE d (b INTEGER);");
+    // NoIndex holds B = 1, Null, -7.
     r.Pair(1, "a", "NoIndex", {{"b", "B"}}).SkipRows = "1";
-    r.Pair(2, "c", "NoIndex", {{"b", "B"}}).SkipRows = "1";
+    r.Pair(2, "c", "noindex", {{"b", "B"}}).SkipRows = "2";
+    r.Pair(3, "d", "NoIndex", {{"b", "B"}}).SkipRows = "1";
     r.Start();
     EXPECT_TRUE(r.state.Errors.Empty()) << r.state.Errors.Text();
-    EXPECT_EQ(Rows(r.output, "SELECT b FROM a"), std::vector<std::string>{"-7"});
-    EXPECT_EQ(Rows(r.output, "SELECT b FROM c"), std::vector<std::string>{"-7"});
-    EXPECT_EQ(r.state.StagedRows.RowOf("NoIndex", 1), 3) << "row hints follow the deletions";
+    EXPECT_EQ(Rows(r.output, "SELECT b FROM a"), (std::vector<std::string>{"<null>", "-7"}));
+    EXPECT_EQ(Rows(r.output, "SELECT b FROM c"), (std::vector<std::string>{"1", "-7"}));
+    EXPECT_EQ(Rows(r.output, "SELECT b FROM d"), (std::vector<std::string>{"<null>", "-7"}));
+    const auto names = StagedTableNames(r.state.Definition);
+    EXPECT_EQ(names[1], "NoIndex");
+    EXPECT_EQ(names[3], "NoIndex") << "read alike: one copy";
+    EXPECT_EQ(names[2], "noindex #2");
+    EXPECT_EQ(r.state.StagedRows.RowOf("noindex #2", 2), 3) << "row hints follow each copy";
+}
+
+// Two pairs on one sheet with other header rows or rows to skip: each stages the sheet its own
+// way, instead of the second adding the sheet's rows once more to the first one's table.
+TEST(RunFaults, PairsOnOneSheetReadItTheirOwnWay) {
+    RunFixture r(Fixture("excel/header_row3.xls"),
+                 "CREATE TABLE p (コード TEXT); CREATE TABLE q (コード TEXT);");
+    r.Pair(1, "p", "明細$", {{"コード", "コード"}}).HeaderRow = 3;
+    TableSetting& second = r.Pair(2, "q", "明細$", {{"コード", "コード"}});
+    second.HeaderRow = 3;
+    second.SkipRows = "4-5";
+    r.Start();
+    EXPECT_TRUE(r.state.Errors.Empty()) << r.state.Errors.Text();
+    EXPECT_EQ(Rows(r.output, "SELECT コード FROM p"),
+              (std::vector<std::string>{"P-001", "P-002", "P-003", "P-004", "P-005", "合計"}));
+    EXPECT_EQ(Rows(r.output, "SELECT コード FROM q"),
+              (std::vector<std::string>{"P-003", "P-004", "P-005", "合計"}));
+}
+
+// An input that breaks off part way (the reader process dies or its stream is cut) is not
+// written at all: in new mode the old rows would be gone for a part of the new ones.
+TEST(RunFaults, AnInputCutOffPartWayIsNotWritten) {
+    TempDir dir;
+    const std::string reader =
+        (std::filesystem::read_symlink("/proc/self/exe").parent_path() / "vantrel-reader")
+            .string();
+    const std::string script = dir.File("cut-reader.sh");
+    test::WriteBytes(script, "#!/bin/sh\nif [ \"$2\" = rows ]; then \"" + reader +
+                                 "\" \"$@\" | head -c 20000; else exec \"" + reader +
+                                 "\" \"$@\"; fi\n");
+    std::filesystem::permissions(script, std::filesystem::perms::owner_all);
+    ::setenv("VANTREL_READER", script.c_str(), 1);
+    RunFixture r(Fixture("access/jet4_v2003.mdb"),
+                 "CREATE TABLE t (id INTEGER, name TEXT); INSERT INTO t VALUES (1, 'old');");
+    r.Pair(1, "t", "BigTable", {{"id", "ID"}, {"name", "Name"}});
+    r.Start();
+    ::unsetenv("VANTREL_READER");
+    const std::string log = r.state.Errors.Text();
+    EXPECT_NE(log.find("tは、入力テーブル 'BigTable' を最後まで読み込めなかった ("),
+              std::string::npos)
+        << log;
+    EXPECT_EQ(Rows(r.output, "SELECT id, name FROM t"), std::vector<std::string>{"1|old"})
+        << "the old row stays and none of the part that was read is written";
 }
 
 }  // namespace

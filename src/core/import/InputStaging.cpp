@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <map>
 #include <set>
 
 #include "common/TextCase.h"
@@ -134,13 +135,23 @@ void LogMissingHeaderRow(ErrorLog& log, const TableSetting& pair, const RowsToSk
                      "。インポート方法を確認して下さい");
 }
 
+// The input of a pair could not be read (or stored) to its end: its transfer must not write
+// the part that was, so the pair is refused with this reason.
+void MarkIncomplete(SessionState& state, const std::string& staged, const TableSetting& pair,
+                    int64_t rowsRead) {
+    std::string why = "入力テーブル '" + pair.InTable + "' を最後まで読み込めなかった";
+    if (rowsRead > 0) why += " (" + std::to_string(rowsRead) + " 行目まで)";
+    state.IncompleteStaging.emplace(staged, why);
+}
+
 std::unique_ptr<Database> CreateWorkDatabase(SessionState& state, Engine& engine) {
     auto work = engine.CreateDatabase(state.WorkDbPath, kWorkLocale);
     if (!work) LogPending(state.Errors, kStopped);
     return work;
 }
 
-bool StageWorkbook(SessionState& state, Engine& engine, StagingTicker& ticker) {
+bool StageWorkbook(SessionState& state, Engine& engine, const std::vector<std::string>& stagedNames,
+                   StagingTicker& ticker) {
     ImportDefinition& def = state.Definition;
     ErrorLog& log = state.Errors;
     auto work = CreateWorkDatabase(state, engine);
@@ -151,17 +162,20 @@ bool StageWorkbook(SessionState& state, Engine& engine, StagingTicker& ticker) {
         work->Close();
         return false;
     }
+    std::set<std::string> stagedAlready;
     for (int32_t t = 1; t <= def.UsableTableCount() && !ticker.Stopped(); ++t) {
         if (!PairHasInput(def, t)) continue;
         const TableSetting& pair = def.Table(t);
+        // Pairs reading one sheet alike share its table; each other pair gets its own.
+        const std::string& name = stagedNames[static_cast<std::size_t>(t)];
+        if (!stagedAlready.insert(name).second) continue;
         auto sheet = book->OpenRecordset(pair.InTable);
         if (!sheet) {
             LogPending(log, " " + pair.InTable + "の処理を中止します");
             continue;
         }
         const SkipList skip(pair.SkipRows);
-        StagedTable staged(*work, log, state.StagedRows,
-                           StagedTableName(def.InputPath, pair.InTable));
+        StagedTable staged(*work, log, state.StagedRows, name);
         int64_t x = 0;
         for (; !sheet->Eof() && ticker.Row(); sheet->MoveNext()) {
             ++x;
@@ -187,6 +201,7 @@ bool StageWorkbook(SessionState& state, Engine& engine, StagingTicker& ticker) {
             }
             if (pair.HeaderRow < x) staged.Add(cells, static_cast<int64_t>(cells.size()), x);
         }
+        if (log.Pending.IsSet() && !ticker.Stopped()) MarkIncomplete(state, name, pair, x);
         LogPending(log);
         if (!staged.Built()) LogMissingHeaderRow(log, pair, skip.Rows(), x);
         staged.Close();
@@ -197,7 +212,8 @@ bool StageWorkbook(SessionState& state, Engine& engine, StagingTicker& ticker) {
     return !ticker.Stopped();
 }
 
-bool StageText(SessionState& state, Engine& engine, StagingTicker& ticker) {
+bool StageText(SessionState& state, Engine& engine, const std::vector<std::string>& stagedNames,
+               StagingTicker& ticker) {
     ImportDefinition& def = state.Definition;
     ErrorLog& log = state.Errors;
     auto work = CreateWorkDatabase(state, engine);
@@ -212,7 +228,7 @@ bool StageText(SessionState& state, Engine& engine, StagingTicker& ticker) {
     for (int32_t t = 1; t <= def.UsableTableCount() && !ticker.Stopped(); ++t) {
         if (!PairHasInput(def, t)) continue;
         const TableSetting& pair = def.Table(t);
-        const std::string tableName = StagedTableName(def.InputPath, pair.InTable);
+        const std::string& tableName = stagedNames[static_cast<std::size_t>(t)];
         const SkipList skip(pair.SkipRows);
         StagedTable staged(*work, log, state.StagedRows, tableName);
         int64_t columns = 0, x = 0;
@@ -253,7 +269,12 @@ bool StageText(SessionState& state, Engine& engine, StagingTicker& ticker) {
         if (readsTheFile && !staged.Built()) LogMissingHeaderRow(log, pair, skip.Rows(), x);
         staged.Close();
     }
-    if (feed.ReadError().IsSet()) log.Pending = feed.ReadError();
+    if (feed.ReadError().IsSet()) {
+        log.Pending = feed.ReadError();
+        for (int32_t t = 1; t <= def.UsableTableCount(); ++t)
+            if (PairHasInput(def, t))
+                MarkIncomplete(state, stagedNames[static_cast<std::size_t>(t)], def.Table(t), 0);
+    }
     LogPending(log);
     feed.Close();
     work->Close();
@@ -262,10 +283,11 @@ bool StageText(SessionState& state, Engine& engine, StagingTicker& ticker) {
 
 // Copies one input table into the work database, leaving out the records at the positions of
 // `skip`; false when the copy could not be made (logged, or left pending for the transfer).
-bool CopyTable(SessionState& state, Database& input, Database& work, const std::string& inTable,
-               const std::string& name, const SkipList& skip, StagingTicker& ticker) {
+bool CopyTable(SessionState& state, Database& input, Database& work, const TableSetting& pair,
+               const std::string& name, StagingTicker& ticker) {
     ErrorLog& log = state.Errors;
-    auto source = input.OpenRecordset(inTable);
+    const SkipList skip(pair.SkipRows);
+    auto source = input.OpenRecordset(pair.InTable);
     if (!source) {
         log.Pending.Clear();  // the transfer of this pair reports the missing table itself
         return false;
@@ -300,42 +322,15 @@ bool CopyTable(SessionState& state, Database& input, Database& work, const std::
         target->Update();
         LogPending(log);
     }
+    if (log.Pending.IsSet() && !ticker.Stopped()) MarkIncomplete(state, name, pair, x);
     LogPending(log);
     target->Close();
     source->Close();
     return true;
 }
 
-// A later pair on a table already copied deletes the records at its own positions from the
-// copy, counted over the records the copy still holds.
-void DeleteSkippedRecords(SessionState& state, Database& work, const std::string& name,
-                          const SkipList& skip) {
-    ErrorLog& log = state.Errors;
-    if (skip.Empty()) return;
-    auto copy = work.OpenRecordset(name);
-    if (!copy) {
-        LogPending(log);
-        return;
-    }
-    std::vector<int64_t> keptRows;
-    int64_t x = 0;
-    for (; !copy->Eof(); copy->MoveNext()) {
-        ++x;
-        const int64_t row = state.StagedRows.RowOf(name, x);
-        if (!skip.Contains(x)) {
-            keptRows.push_back(row);
-            continue;
-        }
-        copy->Delete();
-        LogPending(log);
-    }
-    copy->Close();
-    state.StagedRows.Forget(name);
-    for (const int64_t row : keptRows)
-        state.StagedRows.Add(name, row);
-}
-
-bool CopyDatabaseTables(SessionState& state, Engine& engine, StagingTicker& ticker) {
+bool CopyDatabaseTables(SessionState& state, Engine& engine,
+                        const std::vector<std::string>& stagedNames, StagingTicker& ticker) {
     ImportDefinition& def = state.Definition;
     ErrorLog& log = state.Errors;
     auto input = engine.OpenDatabase(def.InputPath, 0, true, ";DATABASE=" + def.InputPath);
@@ -352,14 +347,10 @@ bool CopyDatabaseTables(SessionState& state, Engine& engine, StagingTicker& tick
     for (int32_t t = 1; t <= def.UsableTableCount() && !ticker.Stopped(); ++t) {
         if (!PairHasInput(def, t)) continue;
         const TableSetting& pair = def.Table(t);
-        const std::string name = StagedTableName(def.InputPath, pair.InTable);
-        const SkipList skip(pair.SkipRows);
-        // Pairs on one input table share its copy, each taking out its own rows.
-        if (copied.count(LowerCase(name))) {
-            DeleteSkippedRecords(state, *work, name, skip);
-        } else if (CopyTable(state, *input, *work, pair.InTable, name, skip, ticker)) {
-            copied.insert(LowerCase(name));
-        }
+        // Pairs reading one input table alike share its copy; each other pair gets its own.
+        const std::string& name = stagedNames[static_cast<std::size_t>(t)];
+        if (!copied.insert(name).second) continue;
+        CopyTable(state, *input, *work, pair, name, ticker);
     }
     input->Close();
     work->Close();
@@ -374,9 +365,52 @@ std::string ReadableKinds() {
 
 }  // namespace
 
-std::string StagedTableName(const std::string& inputPath, const std::string& inTable) {
-    if (FileKindOf(inputPath) != FileKind::DelimitedText) return inTable;
-    return inTable.substr(0, inTable.find('.'));
+std::vector<std::string> StagedTableNames(const ImportDefinition& def) {
+    const int32_t count = def.UsableTableCount();
+    std::vector<std::string> names(static_cast<std::size_t>(count) + 1);
+    const bool text = FileKindOf(def.InputPath) == FileKind::DelimitedText;
+    // Per input table: how each earlier pair reads it, and the staged table it got.
+    struct Reading {
+        std::vector<RowsToSkip::Range> Skip;
+        int32_t HeaderRow = 0;
+        std::string Name;
+    };
+    std::map<std::string, std::vector<Reading>> readings;
+    std::set<std::string> inputTables;
+    for (int32_t t = 1; t <= count; ++t)
+        inputTables.insert(LowerCase(def.Table(t).InTable));
+    std::set<std::string> used;
+    for (int32_t t = 1; t <= count; ++t) {
+        const TableSetting& pair = def.Table(t);
+        std::string& name = names[static_cast<std::size_t>(t)];
+        if (pair.InTable.empty()) continue;
+        // A text file is read once: every pair naming it shares the one table.
+        if (text) {
+            name = pair.InTable.substr(0, pair.InTable.find('.'));
+            continue;
+        }
+        Reading reading{ParseSkipRows(pair.SkipRows).Written(), pair.HeaderRow, {}};
+        auto& earlier = readings[LowerCase(pair.InTable)];
+        const auto alike = std::find_if(earlier.begin(), earlier.end(), [&](const Reading& r) {
+            return r.Skip == reading.Skip && r.HeaderRow == reading.HeaderRow;
+        });
+        if (alike != earlier.end()) {
+            name = alike->Name;
+            continue;
+        }
+        // A later pair that reads the table its own way gets a copy of its own, under a name
+        // no input table of the definition has.
+        name = pair.InTable;
+        if (!earlier.empty()) {
+            name += " #" + std::to_string(t);
+            while (inputTables.count(LowerCase(name)) || used.count(LowerCase(name)))
+                name += "#";
+        }
+        used.insert(LowerCase(name));
+        reading.Name = name;
+        earlier.push_back(std::move(reading));
+    }
+    return names;
 }
 
 bool IsSkippedRow(const RowsToSkip& skip, int64_t x) {
@@ -385,6 +419,7 @@ bool IsSkippedRow(const RowsToSkip& skip, int64_t x) {
 
 bool StageInput(SessionState& state, Engine& engine, const StagingProgress& progress) {
     state.StagedRows.Clear();
+    state.IncompleteStaging.clear();
     StagingTicker ticker(progress);
     if (!ticker.Report()) return false;
     // Lines logged while staging remember their input row; nothing else does. Whatever staging
@@ -400,14 +435,15 @@ bool StageInput(SessionState& state, Engine& engine, const StagingProgress& prog
     ::unlink(state.WorkDbPath.c_str());
     state.Errors.Pending.Clear();
     const std::string& path = state.Definition.InputPath;
+    const std::vector<std::string> names = StagedTableNames(state.Definition);
     switch (FileKindOf(path)) {
         case FileKind::ExcelWorkbook:
-            return StageWorkbook(state, engine, ticker);
+            return StageWorkbook(state, engine, names, ticker);
         case FileKind::DelimitedText:
-            return StageText(state, engine, ticker);
+            return StageText(state, engine, names, ticker);
         case FileKind::AccessDatabase:
         case FileKind::SqliteDatabase:
-            return CopyDatabaseTables(state, engine, ticker);
+            return CopyDatabaseTables(state, engine, names, ticker);
         case FileKind::None:
             break;
     }

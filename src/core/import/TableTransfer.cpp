@@ -46,6 +46,14 @@ class FieldMap {
 
 }  // namespace
 
+TableTransfer::TableTransfer(SessionState& state, Database& output, Database& work,
+                             TransferCounts& counts)
+    : state_(state),
+      output_(output),
+      work_(work),
+      counts_(counts),
+      staged_(StagedTableNames(state.Definition)) {}
+
 void TableTransfer::CountRecord(int32_t t) {
     const auto i = static_cast<std::size_t>(t);
     if (counts_.PairErrorCounts[i] == 0) ++counts_.PairRecordCounts[i];
@@ -97,7 +105,7 @@ void TableTransfer::Append(int32_t t, Recordset& out, Recordset& in) {
         inNames.push_back(def.FieldPairs(t, f).InField);
     }
     const FieldMap outMap(out, outNames), inMap(in, inNames);
-    const std::string staged = StagedTableName(def.InputPath, def.Table(t).InTable);
+    const std::string& staged = Staged(t);
     in.MoveFirst();
     // An Update failure waits for the next check point, which may come records later; its line
     // names the row of the record that failed.
@@ -161,7 +169,7 @@ void TableTransfer::Update(int32_t t, Recordset& out, Recordset& in) {
         WriteHeaderRecord(t, out);
         out.MoveNext();
     }
-    const std::string staged = StagedTableName(def.InputPath, def.Table(t).InTable);
+    const std::string& staged = Staged(t);
     for (int64_t record = 1; !out.Eof() && !in.Eof(); ++record) {
         log.SetRow(state_.StagedRows.RowOf(staged, record));
         out.Edit();
@@ -197,12 +205,19 @@ void TableTransfer::TransferPair(int32_t t, int32_t pairCount) {
         log.AddErrorLine(pair.OutTable + "は、" + log.Pending.Description +
                          "ため、インポートできませんでした");
     };
+    // Part of an input is not written: in new mode that would also cost the old rows.
+    if (const auto incomplete = state_.IncompleteStaging.find(Staged(t));
+        incomplete != state_.IncompleteStaging.end()) {
+        log.AddErrorLine(pair.OutTable + "は、" + incomplete->second +
+                         "ため、インポートできませんでした");
+        return;
+    }
     auto out = output_.OpenRecordset(pair.OutTable);
     if (log.Pending.IsSet() || !out) {
         notImported();
         return;
     }
-    auto in = work_.OpenRecordset(StagedTableName(def.InputPath, pair.InTable));
+    auto in = work_.OpenRecordset(Staged(t));
     if (log.Pending.IsSet() || !in) {
         notImported();
         out->Close();
