@@ -19,6 +19,7 @@
 #include "SharedMnemonic.h"
 #include "Twips.h"
 #include "VersionBox.h"
+#include "common/TemporaryFolder.h"
 #include "editor/ButtonStates.h"
 #include "editor/GridLayout.h"
 #include "editor/UndoHistory.h"
@@ -39,14 +40,6 @@ constexpr int kPathLineHeight = 300;
 
 QString Q(const std::string& s) {
     return QString::fromStdString(s);
-}
-
-// A unique scratch file name with the prefix "imp" in the temporary folder.
-std::string TemporaryName() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "impXXXXXX").string();
-    const int fd = ::mkstemp(pattern.data());
-    if (fd >= 0) ::close(fd);
-    return pattern;
 }
 
 }  // namespace
@@ -234,10 +227,15 @@ void MainWindow::SetTabOrder() {
 }
 
 bool MainWindow::StartUp(const QString& commandLineFile) {
-    state_.WorkDbPath = TemporaryName();
+    const std::string folder = TemporaryFolder();
+    state_.WorkDbPath = ReserveTemporaryFile(folder, "imp");
+    if (state_.WorkDbPath.empty()) {
+        state_.Errors.AddErrorLine(NoTemporaryFolderMessage());
+        return false;
+    }
     ::unlink(state_.WorkDbPath.c_str());
     state_.WorkDbPath += ".mdb";
-    CreateUndoFiles(state_, std::filesystem::temp_directory_path().string());
+    CreateUndoFiles(state_, folder);
     QString file = commandLineFile;
     file.remove('"');
     if (file.isEmpty()) return true;

@@ -282,8 +282,7 @@ void AddLongValueRows(Database& db, int from, int count) {
     ASSERT_TRUE(rs);
     for (int n = from; n < from + count; ++n) {
         const LongValueRow row(n);
-        rs->AddNew();
-        rs->SetValue("ID", Value::Integer(5));  // never taken: the table numbers its rows
+        rs->AddNew();  // no ID given: the table numbers its rows
         rs->SetValue("Kind", Value::Text(row.Kind));
         rs->SetValue("Len", Value::Integer(static_cast<int64_t>(row.Memo.size())));
         rs->SetValue("MemoVal", Value::Text(row.Memo));

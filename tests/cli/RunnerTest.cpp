@@ -16,9 +16,11 @@ struct Result {
 };
 
 // Runs vantrel-run with `args`, feeding `input` to it; stdout (and stderr, merged) comes back.
-Result Runner(const std::string& args, const std::string& input = "") {
-    const std::string command =
-        "printf '%s' '" + input + "' | " + std::string(VANTREL_RUNNER) + " " + args + " 2>&1";
+// `environment` ("NAME=value ") is set for the runner alone.
+Result Runner(const std::string& args, const std::string& input = "",
+              const std::string& environment = "") {
+    const std::string command = "printf '%s' '" + input + "' | " + environment +
+                                std::string(VANTREL_RUNNER) + " " + args + " 2>&1";
     Result r;
     FILE* pipe = ::popen(command.c_str(), "r");
     if (!pipe) return r;
@@ -81,6 +83,15 @@ TEST(Runner, RunsADefinitionAndReportsThroughItsExitStatus) {
     EXPECT_EQ(r.status, 2) << r.out;
     EXPECT_NE(r.out.find("は存在しません"), std::string::npos) << r.out;
     EXPECT_EQ(Runner("--yes /nonexistent.imp").status, 2);
+}
+
+TEST(Runner, AMissingTemporaryFolderIsNoReasonToAbort) {
+    test::TempDir dir;
+    const std::string ok = MakeDefinition(dir, "CREATE TABLE t (code TEXT, n TEXT);",
+                                          test::Fixture("text/DATA.CSV"));
+    Result r = Runner("--yes " + ok, "", "TMPDIR=/nonexistent/folder ");
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(r.out.find("tを 3件"), std::string::npos) << r.out;
 }
 
 TEST(Runner, ListsTablesAndFieldsForScripts) {

@@ -4,12 +4,14 @@
 #include <chrono>
 #include <cstdio>
 #include <ctime>
+#include <functional>
 #include <random>
 
 #include "access/Bytes.h"
 #include "access/DataPage.h"
 #include "access/IndexKey.h"
 #include "access/IndexTree.h"
+#include "access/RelationshipNames.h"
 #include "access/TextKey.h"
 #include "access/UsageMap.h"
 #include "common/Encoding.h"
@@ -37,8 +39,10 @@ bool IsText(const JetColumn& col) {
 }
 
 // Why a table cannot be written, empty when it can. The reason is a clause: the import log
-// frames it as "<table>は、<reason>ため、インポートできませんでした".
-std::string Refusal(const JetTable& table, const std::string& name, int version) {
+// frames it as "<table>は、<reason>ため、インポートできませんでした". `relationshipName` gives the
+// name the user knows a relationship by.
+std::string Refusal(const JetTable& table, const std::string& name, int version,
+                    const std::function<std::string(const JetLogicalIndex&)>& relationshipName) {
     const std::string quoted = "テーブル '" + name + "'";
     for (const auto& col : table.Columns) {
         if (col.Type == JetType::Complex)
@@ -64,7 +68,7 @@ std::string Refusal(const JetTable& table, const std::string& name, int version)
             return quoted + " の索引 '" + index.Name +
                    "' のキーがこのプログラムの作れない種類 (降順の十進型など) である";
         if (index.IsRelationship() && (index.CascadeUpdates || index.CascadeDeletes))
-            return quoted + " のリレーションシップ '" + index.Name +
+            return quoted + " のリレーションシップ '" + relationshipName(index) +
                    "' に連鎖更新または連鎖削除が設定されている";
     }
     return {};
@@ -106,7 +110,12 @@ std::unique_ptr<TableWriter> TableWriter::Open(JetFile& file, const JetCatalogEn
         SetJetError(error, JetError::CannotOpenDatabase, entry.Name + ": " + problem);
         return nullptr;
     }
-    if (const std::string refusal = Refusal(*table, entry.Name, file.Version()); !refusal.empty()) {
+    const auto relationshipName = [&](const JetLogicalIndex& index) {
+        const std::string given = RelationshipName(file, catalog, entry.Name, *table, index);
+        return given.empty() ? index.Name : given;
+    };
+    if (const std::string refusal = Refusal(*table, entry.Name, file.Version(), relationshipName);
+        !refusal.empty()) {
         error.Set(JetError::OperationNotSupported, refusal);
         return nullptr;
     }
@@ -578,10 +587,23 @@ bool TableWriter::Insert(const Changes& values, ErrorState& error) {
     for (std::size_t c = 0; c < table_.Columns.size(); ++c) {
         const JetColumn& col = table_.Columns[c];
         if (col.IsAutoNumber()) {
-            // Autonumbers are the table's to give, never taken from the input.
-            const Value number = col.Type == JetType::Guid
-                                     ? Value::Guid(RandomGuid())
-                                     : Value::Integer(static_cast<int32_t>(++autoNumber));
+            // A given number is stored, as Access's own append stores it (a unique key refuses a
+            // duplicate), and later numbers continue after the largest; otherwise the table
+            // gives the next one.
+            const bool given = c < values.size() && values[c] && !values[c]->IsNull();
+            Value number;
+            if (given) {
+                if (!ConvertValueToType(FieldTypeOf(col), *values[c], number)) {
+                    Fail(error, JetError::ConversionError, name_ + "." + col.Name);
+                    return false;
+                }
+                if (col.Type != JetType::Guid && number.Int() > static_cast<int32_t>(autoNumber))
+                    autoNumber = static_cast<uint32_t>(number.Int());
+            } else {
+                number = col.Type == JetType::Guid
+                             ? Value::Guid(RandomGuid())
+                             : Value::Integer(static_cast<int32_t>(++autoNumber));
+            }
             if (!Encode(c, number, row[c], error)) return false;
             continue;
         }

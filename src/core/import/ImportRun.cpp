@@ -21,8 +21,12 @@ bool FileExists(const std::string& path) {
 }  // namespace
 
 std::string BackupPathFor(const std::string& outputPath) {
+    // Only the file name's extension is replaced: a dot in a folder name is not one.
+    const auto nameStart = outputPath.find_last_of("/\\");
     const auto dot = outputPath.rfind('.');
-    return (dot == std::string::npos ? outputPath + "." : outputPath.substr(0, dot + 1)) + "bak";
+    const bool hasExtension =
+        dot != std::string::npos && (nameStart == std::string::npos || dot > nameStart);
+    return (hasExtension ? outputPath.substr(0, dot + 1) : outputPath + ".") + "bak";
 }
 
 bool ImportRun::CheckBeforeStart() {
@@ -95,14 +99,17 @@ void ImportRun::Transfer(RunOutcome& outcome) {
     ErrorLog& log = state_.Errors;
     // The backup's error, if any, must reach the first pair's check point, not be replaced.
     ErrorState backupError = log.Pending;
+    log.Pending.Clear();
     auto output = engine_.OpenDatabase(def.OutputPath, 2, false, ";DATABASE=" + def.OutputPath);
     auto work = engine_.OpenDatabase(state_.WorkDbPath, 0, false);
     const int32_t pairs = std::min(
         def.UsableTableCount(), static_cast<int32_t>(outcome.Counts.PairRecordCounts.size()) - 1);
     if (!output || !work) {
+        // Every pair's line carries the reason, though logging a line clears the pending error.
+        const std::string reason = log.Pending.Description;
         for (int32_t t = 1; t <= pairs; ++t) {
             if (def.Table(t).InTable.empty()) continue;
-            log.AddErrorLine(def.Table(t).OutTable + "は、" + log.Pending.Description +
+            log.AddErrorLine(def.Table(t).OutTable + "は、" + reason +
                              "ため、インポートできませんでした");
         }
         if (output) output->DiscardChanges();

@@ -19,8 +19,12 @@ using StagingProgress = std::function<bool(int64_t rows)>;
 // only ever read.
 bool StageInput(SessionState& state, Engine& engine, const StagingProgress& progress = {});
 
-// Name of the staged table of a pair: its input table up to the first ".".
-std::string StagedTableName(const std::string& inTable);
+// Names of the staged tables of pairs 1..TableCount (element 0 unused, empty where a pair has no
+// input). A text file's table is named up to its first "." and shared by every pair naming it
+// (the file is read once). Other input tables keep their whole name; pairs that read one table
+// with the same rows to skip and header row share its copy, and a pair that reads it otherwise
+// gets a copy of its own, so each pair's settings apply to the table as the input holds it.
+std::vector<std::string> StagedTableNames(const ImportDefinition& def);
 
 // Whether row x is left out: for workbooks and text, x is in the list and the list's last
 // number is at least x (plain membership for lists written in ascending order).

@@ -44,6 +44,14 @@ void Writer::PutValue(const Value& v) {
         case Value::Kind::DateTime:
             PutDouble(v.Dbl());
             break;
+        case Value::Kind::Single: {
+            // The 32-bit pattern itself, so the value arrives bit for bit.
+            const auto single = static_cast<float>(v.Dbl());
+            int32_t bits = 0;
+            std::memcpy(&bits, &single, sizeof bits);
+            PutInt32(bits);
+            break;
+        }
         default:
             PutString(v.Str());
             break;
@@ -129,6 +137,14 @@ bool Parser::GetValue(Value& v) {
             if (!GetDouble(d)) return false;
             v = Value::DateTime(d);
             return true;
+        case Value::Kind::Single: {
+            int32_t bits = 0;
+            if (!GetInt32(bits)) return false;
+            float single = 0;
+            std::memcpy(&single, &bits, sizeof single);
+            v = Value::Single(single);
+            return true;
+        }
         case Value::Kind::Text:
             if (!GetString(s)) return false;
             v = Value::Text(std::move(s));
