@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "sources/engine/JetErrors.h"
 
 namespace vantrel {
@@ -86,6 +88,18 @@ TEST(ReaderStream, AStreamCutAtAnyByteIsReportedAsBroken) {
         EXPECT_FALSE(OpenStreams(s, error)) << cut;
         EXPECT_TRUE(error.IsSet()) << cut;
     }
+}
+
+// A length the stream does not go on to deliver costs only what did arrive.
+TEST(ReaderStream, AClaimedLengthIsNotTakenOnTrust) {
+    std::string bytes(4, '\0');
+    const uint32_t claimed = reader::kMaxWireString;
+    std::memcpy(bytes.data(), &claimed, 4);
+    bytes += "only a few bytes";
+    reader::MemorySource source(bytes);
+    std::string text;
+    EXPECT_FALSE(source.GetString(text));
+    EXPECT_LT(text.capacity(), std::size_t{4} << 20);
 }
 
 TEST(ReaderStream, AClosingErrorCarriesItsDetail) {

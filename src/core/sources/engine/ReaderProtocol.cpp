@@ -1,5 +1,6 @@
 #include "sources/engine/ReaderProtocol.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace vantrel::reader {
@@ -102,8 +103,18 @@ bool Parser::GetString(std::string& s) {
     uint32_t n = 0;
     std::memcpy(&n, bytes, 4);
     if (n > kMaxWireString) return false;
-    s.resize(n);
-    return n == 0 || Read(s.data(), n);
+    // Memory follows the bytes that really arrive: a broken stream may claim any length.
+    constexpr std::size_t kPiece = std::size_t{1} << 20;
+    s.clear();
+    for (std::size_t done = 0; done < n;) {
+        const std::size_t piece = std::min<std::size_t>(n - done, kPiece);
+        if (done + piece > s.capacity())
+            s.reserve(std::min<std::size_t>(n, std::max(done + piece, 2 * s.capacity())));
+        s.resize(done + piece);
+        if (!Read(s.data() + done, piece)) return false;
+        done += piece;
+    }
+    return true;
 }
 
 bool Parser::GetValue(Value& v) {
