@@ -90,6 +90,21 @@ TEST(ReaderStream, AStreamCutAtAnyByteIsReportedAsBroken) {
     }
 }
 
+// A rows stream that closes "complete" before its fields and row count is no table.
+TEST(ReaderStream, AStreamThatClosesBeforeItsRowsIsBroken) {
+    Streams s = MakeStreams(1);
+    reader::Writer end;
+    end.Put(Tag::End);
+    end.PutInt32(0);
+    end.PutString("");
+    s.Rows = end.Buffer();
+    ErrorState error;
+    auto db = OpenStreams(s, error);
+    ASSERT_TRUE(db);
+    EXPECT_FALSE(db->OpenRecordset("商品"));
+    EXPECT_EQ(error.Number, JetError::CannotOpenDatabase);
+}
+
 // A length the stream does not go on to deliver costs only what did arrive.
 TEST(ReaderStream, AClaimedLengthIsNotTakenOnTrust) {
     std::string bytes(4, '\0');

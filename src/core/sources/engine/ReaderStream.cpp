@@ -80,7 +80,9 @@ class StreamRecordset final : public Recordset {
                 if (!process_->GetInt64(count_)) break;
                 return Advance();
             } else if (tag == reader::Tag::End) {
-                ReadEnd();
+                // A stream that closes before its row count is broken, even when it says it
+                // completed.
+                if (ReadEnd()) SetStreamBroken(Error(), path_, false);
                 return false;
             } else {
                 break;
