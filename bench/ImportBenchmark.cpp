@@ -1,8 +1,8 @@
 // vantrel-bench: measures full imports (staging + transfer, new mode) of a generated Shift-JIS csv
 // into an SQLite table and into Access tables (.mdb and .accdb), without indexes and with a Long
 // primary key and two text indexes, against sqlite3's own .import of the same file; then, with
-// --append-gb, appending 1,000 rows to a database of that size. Not a test: it prints figures for
-// the README.
+// --append-gb, appending 1,000 rows to a database of that size (--xlsx: a generated workbook,
+// WorkbookBenchmark.cpp). Not a test: it prints figures for the README.
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -20,6 +20,8 @@
 #include <vector>
 
 #include "AccessTables.h"
+#include "BenchSupport.h"
+#include "WorkbookBenchmark.h"
 #include "access/Verifier.h"
 #include "common/Encoding.h"
 #include "import/ImportRun.h"
@@ -27,14 +29,9 @@
 namespace {
 
 using namespace vantrel;
+using bench::Median;
+using bench::Seconds;
 namespace fs = std::filesystem;
-
-class Silent : public UserPrompt {
-  public:
-    bool AskYesNo(const std::string&) override { return true; }
-    void ShowMessage(const std::string&, const std::string&) override {}
-    void ShowErrorWindow() override {}
-};
 
 const char* kColumns[] = {"id", "code", "qty", "price", "rate", "day", "name", "kana"};
 
@@ -57,10 +54,6 @@ void WriteCsv(const std::string& path, long rows, long first = 1) {
         Utf8ToCp932(line, sjis);
         out << sjis << "\r\n";
     }
-}
-
-double Seconds(std::chrono::steady_clock::time_point since) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
 }
 
 const char* kSqliteTable =
@@ -120,7 +113,7 @@ Times Import(const fs::path& dir, const std::string& csv, const std::string& out
         def.FieldPairs(1, static_cast<int32_t>(j + 1)) =
             FieldPair{c.Fields[j].second, c.Fields[j].first};
     Engine engine(state.Errors.Pending);
-    Silent prompt;
+    bench::Silent prompt;
     ImportRun run(state, engine, prompt);
     Times times;
     const auto start = std::chrono::steady_clock::now();
@@ -163,11 +156,6 @@ Times Measured(const std::function<Times()>& work) {
     return t;
 }
 
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
-
 std::string Fixture(const std::string& name) {
     // The shared fixtures live beside the repository, as for the tests.
     for (const char* base : {"../shared/fixtures/access/", "../../shared/fixtures/access/",
@@ -186,12 +174,17 @@ void Fresh(const fs::path& dir, const Case& c) {
 
 }  // namespace
 
-// vantrel-bench [ROWS [ROUNDS]] [--only NAME,...] [--japanese] [--append-gb GB] [--keep]
+// vantrel-bench [ROWS [ROUNDS]] [--only NAME,...] [--general] [--append-gb GB] [--keep]
+// vantrel-bench --xlsx [ROWS [ROUNDS]]
 int main(int argc, char** argv) {
+    if (argc > 1 && std::string(argv[1]) == "--xlsx") {
+        return bench::BenchmarkWorkbook(argc > 2 ? std::atol(argv[2]) : 200000,
+                                        argc > 3 ? std::max(1, std::atoi(argv[3])) : 1);
+    }
     long rows = 1000000;
     int rounds = 3;
     double appendGb = 0;
-    bool japanese = false, keep = false;
+    bool japanese = true, keep = false;
     std::string only;
     std::vector<std::string> numbers;
     for (int i = 1; i < argc; ++i) {
@@ -202,8 +195,8 @@ int main(int argc, char** argv) {
             only = std::string(",") + argv[++i] + ",";
         } else if (a == "--keep") {
             keep = true;  // leave the outputs for inspection
-        } else if (a == "--japanese") {
-            japanese = true;  // the second text index in Japanese order (needs the 1041 keys)
+        } else if (a == "--general") {
+            japanese = false;  // both text indexes in General order
         } else {
             numbers.push_back(a);
         }

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "common/TemporaryFolder.h"
 #include "import/ImportRun.h"
 #include "model/DefinitionFile.h"
 #include "sources/DelimitedText.h"
@@ -77,20 +78,17 @@ void PrintLog(const ErrorLog& log) {
         std::cerr << "エラー: " << log.DescribedLine(i) << "\n";
 }
 
-// A fresh work database path in the temporary folder, removed when the run ends.
+// A fresh work database path in the temporary folder, removed when the run ends; empty when no
+// temporary folder can be written.
 class WorkDatabase {
   public:
-    WorkDatabase() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "impXXXXXX").string();
-        const int fd = ::mkstemp(pattern.data());
-        if (fd >= 0) ::close(fd);
-        reserved_ = pattern;
-        path_ = pattern + ".mdb";
+    WorkDatabase() : reserved_(ReserveTemporaryFile(TemporaryFolder(), "imp")) {
+        if (!reserved_.empty()) path_ = reserved_ + ".mdb";
     }
     ~WorkDatabase() {
         std::error_code ec;
-        std::filesystem::remove(reserved_, ec);
-        std::filesystem::remove(path_, ec);
+        if (!reserved_.empty()) std::filesystem::remove(reserved_, ec);
+        if (!path_.empty()) std::filesystem::remove(path_, ec);
     }
     const std::string& Path() const { return path_; }
 
@@ -108,6 +106,10 @@ int RunDefinition(const std::string& path, bool yes, bool backup, bool quiet,
     if (backup) state.Definition.BackupFlag = true;
     state.StartCount = 1;  // the definition's own flag decides; no backup question here
     WorkDatabase work;
+    if (work.Path().empty()) {
+        std::cerr << "エラー: " << NoTemporaryFolderMessage() << "\n";
+        return 2;
+    }
     state.WorkDbPath = work.Path();
     Engine engine(state.Errors.Pending);
     engine.SetAllowUnverifiedKeys(allowUnverifiedKeys);

@@ -3,6 +3,7 @@
 #include <QPushButton>
 #include <QStyle>
 #include <QToolButton>
+#include <initializer_list>
 
 namespace vantrel::gui {
 
@@ -35,6 +36,15 @@ void PlaceArrowButtons(QWidget* const (&arrows)[6], int width, int height, const
     for (int i = 0; i < 6; ++i) {
         arrows[i]->resize(toPixels(width), toPixels(height));
         arrows[i]->move(0, toPixels(tops[i % 3]));
+    }
+}
+
+// The tab order of a window's controls, in the order given.
+inline void SetTabChain(std::initializer_list<QWidget*> chain) {
+    QWidget* previous = nullptr;
+    for (QWidget* w : chain) {
+        if (previous) QWidget::setTabOrder(previous, w);
+        previous = w;
     }
 }
 

@@ -2,7 +2,6 @@
 
 #include <QCloseEvent>
 #include <QHeaderView>
-#include <QMenuBar>
 #include <QStyle>
 
 #include "Controls.h"
@@ -17,18 +16,11 @@ namespace vantrel::gui {
 
 namespace {
 
-constexpr int kButtonTop = 120, kButtonHeight = 400, kStepTop = 620;
+constexpr int kButtonTop = 120, kButtonHeight = 400, kStepTop = 620, kStepWidth = 1100;
 constexpr int kListLeft = 120, kListTop = 1120;
 constexpr int kArrowWidth = 500;
 constexpr int kArrowTops[] = {1800, 2300, 2800};
 constexpr int kPairLineHeight = 300;
-
-// The main window behaves as disabled while this window is open; its own child windows
-// (the error window) stay usable.
-void SetMainEnabled(MainWindow& main, bool enabled) {
-    main.centralWidget()->setEnabled(enabled);
-    main.menuBar()->setEnabled(enabled);
-}
 
 }  // namespace
 
@@ -44,17 +36,22 @@ FieldSettingsWindow::FieldSettingsWindow(MainWindow& main, Engine& engine, Sourc
     setAttribute(Qt::WA_DeleteOnClose);
     prev_ = Button(this, "CmdB", "前へ", "前のﾃｰﾌﾞﾙ");
     next_ = Button(this, "CmdF", "次へ", "次のﾃｰﾌﾞﾙ");
-    method_ = Button(this, "CmdSetei", "ｲﾝﾎﾟｰﾄ方法");
+    setei_ = Button(this, "CmdSetei", "ｲﾝﾎﾟｰﾄ方法");
     errors_ = Button(this, "CmdErr", "ｴﾗｰ表示", "エラー表示");
     undo_ = PictureButton(this, "CmdUndo", "やり直し", QStyle::SP_ArrowBack);
     ok_ = Button(this, "CmdOK", "戻　る");
     int left = 120;
-    for (QWidget* b : {static_cast<QWidget*>(method_), static_cast<QWidget*>(errors_),
+    for (QWidget* b : {static_cast<QWidget*>(setei_), static_cast<QWidget*>(errors_),
                        static_cast<QWidget*>(undo_)}) {
         const int width = b == undo_ ? 450 : 1300;
         b->setGeometry(ToPixels(this, left), ToPixels(this, kButtonTop), ToPixels(this, width),
                        ToPixels(this, kButtonHeight));
         left += width + 60;
+    }
+    // Their own row between the top buttons and the lists; the resize rules centre them.
+    for (QPushButton* b : {prev_, next_}) {
+        b->setGeometry(0, ToPixels(this, kStepTop), ToPixels(this, kStepWidth),
+                       ToPixels(this, kButtonHeight));
     }
     ok_->setGeometry(0, ToPixels(this, kButtonTop), ToPixels(this, 1200),
                      ToPixels(this, kButtonHeight));
@@ -79,7 +76,7 @@ FieldSettingsWindow::FieldSettingsWindow(MainWindow& main, Engine& engine, Sourc
     connect(prev_, &QPushButton::clicked, this, [this] { Step(-1); });
     connect(next_, &QPushButton::clicked, this, [this] { Step(1); });
     connect(errors_, &QPushButton::clicked, this, [this] { main_.ShowErrors(); });
-    connect(method_, &QPushButton::clicked, this, &FieldSettingsWindow::OpenImportMethod);
+    connect(setei_, &QPushButton::clicked, this, &FieldSettingsWindow::OpenImportMethod);
     connect(undo_, &QToolButton::clicked, this,
             [this] { Edit([this] { return PopUndo(main_.State(), panel_) && false; }); });
     connect(ok_, &QPushButton::clicked, this, [this] {
@@ -97,35 +94,44 @@ FieldSettingsWindow::FieldSettingsWindow(MainWindow& main, Engine& engine, Sourc
                 operations_.ToggleMark(row, col);
                 Redraw();
             });
+    SetTabChain({setei_, errors_, undo_, prev_, next_, list0_, sendOut_, back0_, fuseigou_, grid_,
+                 sendIn_, setOrder_, back1_, list1_, pairLine_, ok_});
     resize(ToPixels(this, 11000), ToPixels(this, 7500));
 }
 
-FieldSettingsWindow::~FieldSettingsWindow() = default;
+// The dialog works on this window's panel: it never outlives the window.
+FieldSettingsWindow::~FieldSettingsWindow() {
+    delete method_;
+}
 
 void FieldSettingsWindow::OpenImportMethod() {
+    if (method_ && method_->isVisible()) {
+        method_->raise();
+        return;
+    }
     // The dialog keeps this window disabled until it closes; it belongs to the main window so
     // that disabling this one does not disable the dialog too.
-    auto* dialog =
-        new ImportMethodDialog(main_.State(), engine_, fields_, panel_, main_.PromptFor(), &main_);
+    method_ = new ImportMethodDialog(main_.State(), engine_, fields_, panel_,
+                                     main_.PromptOverride(), &main_);
     setEnabled(false);
-    dialog->OnApplied = [this](const MethodApplyResult& result) {
+    connect(method_, &ImportMethodDialog::applied, this, [this](const MethodApplyResult& result) {
         if (result.ReloadFields) settings_.ShowPairFields();
         if (result.ShowErrorWindow) main_.ShowErrors();
-    };
-    dialog->OnClosed = [this] {
+    });
+    connect(method_, &ImportMethodDialog::closed, this, [this] {
         panel_.Busy = false;
         setEnabled(true);
         Redraw();
-    };
-    dialog->show();
+    });
+    method_->show();
 }
 
 void FieldSettingsWindow::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     if (opened_) return;
     opened_ = true;
-    SetMainEnabled(main_, false);
     const bool showErrors = settings_.Open();
+    main_.EnabledSwitch();  // the main window waits while this one is open
     Redraw();
     if (showErrors) main_.ShowErrors();
 }
@@ -217,10 +223,16 @@ void FieldSettingsWindow::resizeEvent(QResizeEvent* event) {
 }
 
 void FieldSettingsWindow::closeEvent(QCloseEvent* event) {
+    // Disabled while the import method dialog is open: the close box waits for the dialog too.
+    if (method_ && method_->isVisible()) {
+        event->ignore();
+        method_->raise();
+        method_->activateWindow();
+        return;
+    }
     if (!left_) {
         left_ = true;
         settings_.Leave();
-        SetMainEnabled(main_, true);
         main_.EnabledSwitch();
     }
     event->accept();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QToolButton>
 #include <QWidget>
@@ -14,9 +15,11 @@
 namespace vantrel::gui {
 
 class MainWindow;
+class ImportMethodDialog;
 
 // "フィールド設定": the field pairs of one table pair, with previous/next. While it is open the
-// main window is disabled, as if this window were modal.
+// main window is disabled, as if this window were modal; while its import method dialog is open
+// it is disabled itself and refuses to close.
 class FieldSettingsWindow : public QWidget {
     Q_OBJECT
   public:
@@ -45,8 +48,9 @@ class FieldSettingsWindow : public QWidget {
     FieldSettings settings_;
     bool opened_ = false;
     bool left_ = false;
+    QPointer<ImportMethodDialog> method_;
 
-    QPushButton *prev_, *next_, *method_, *errors_, *ok_;
+    QPushButton *prev_, *next_, *setei_, *errors_, *ok_;
     QPushButton *sendOut_, *sendIn_, *setOrder_, *back0_, *back1_;
     QToolButton *undo_, *fuseigou_;
     NameListWidget *list0_, *list1_;

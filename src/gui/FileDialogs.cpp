@@ -7,8 +7,8 @@ namespace vantrel::gui {
 namespace {
 
 const char* kInputFilter =
-    "ﾌｧｲﾙ(mdb mde accdb accdr xls csv) (*.mdb *.mde *.xls *.txt *.csv *.accdb *.accdr);;"
-    "SQLite (*.sqlite *.sqlite3 *.db)";
+    "ﾌｧｲﾙ(mdb mde accdb accdr xls csv) (*.mdb *.mde *.xls *.xlsx *.xlsm *.txt *.csv *.accdb "
+    "*.accdr);;Excel (*.xls *.xlsx *.xlsm);;SQLite (*.sqlite *.sqlite3 *.db)";
 const char* kOutputFilter =
     "ﾌｧｲﾙ(mdb mde accdb accdr) (*.mdb *.mde *.accdb *.accdr);;SQLite (*.sqlite *.sqlite3 *.db)";
 const char* kDefinitionFilter = "imp (*.imp)";

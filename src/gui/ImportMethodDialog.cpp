@@ -20,8 +20,12 @@ void Show(QWidget* w, const MethodControl& c) {
 }  // namespace
 
 ImportMethodDialog::ImportMethodDialog(SessionState& state, Engine& engine, FieldLister& fields,
-                                       MappingPanel& fieldPanel, UserPrompt& prompt, QWidget* owner)
-    : QWidget(owner, Qt::Window), method_(state, engine, fields, fieldPanel, prompt) {
+                                       MappingPanel& fieldPanel, UserPrompt* answers,
+                                       QWidget* owner)
+    : QWidget(owner, Qt::Window),
+      prompt_(this),
+      method_(state, engine, fields, fieldPanel, prompt_) {
+    prompt_.SetOverride(answers);
     setObjectName("Form3");
     setAttribute(Qt::WA_DeleteOnClose);
     auto px = [this](int twips) { return ToPixels(this, twips); };
@@ -97,7 +101,7 @@ ImportMethodDialog::ImportMethodDialog(SessionState& state, Engine& engine, Fiel
         Render();
         if (!result.Close) return;
         applied_ = true;
-        if (OnApplied) OnApplied(result);
+        emit applied(result);
         close();
     });
     method_.Load();
@@ -148,7 +152,7 @@ void ImportMethodDialog::Render() {
 
 void ImportMethodDialog::closeEvent(QCloseEvent* event) {
     if (!applied_) method_.Unload();
-    if (OnClosed) OnClosed();
+    emit closed();
     event->accept();
 }
 

@@ -9,22 +9,25 @@
 #include <QRadioButton>
 #include <QWidget>
 #include <array>
-#include <functional>
 
+#include "MessagePrompt.h"
 #include "editor/ImportMethod.h"
 
 namespace vantrel::gui {
 
 // "インポート方法": how one pair's input is read and its output table written. It renders the
-// editor's form and forwards every event; `OnApplied` tells the field settings window what to do.
+// editor's form and forwards every event; `applied` tells the field settings window what to do.
+// It works on that window's panel, so that window must outlive it. Its messages are its own;
+// `answers` stands in for them when not null.
 class ImportMethodDialog : public QWidget {
     Q_OBJECT
   public:
     ImportMethodDialog(SessionState& state, Engine& engine, FieldLister& fields,
-                       MappingPanel& fieldPanel, UserPrompt& prompt, QWidget* owner);
+                       MappingPanel& fieldPanel, UserPrompt* answers, QWidget* owner);
 
-    std::function<void(const MethodApplyResult&)> OnApplied;
-    std::function<void()> OnClosed;
+  signals:
+    void applied(const vantrel::MethodApplyResult& result);
+    void closed();
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -32,6 +35,7 @@ class ImportMethodDialog : public QWidget {
   private:
     void Render();
 
+    MessagePrompt prompt_;
     ImportMethod method_;
     bool applied_ = false;
     QGroupBox *frame1_, *frame2_;

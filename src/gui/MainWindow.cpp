@@ -7,21 +7,19 @@
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
-#include <QEventLoop>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QMenuBar>
-#include <QProgressDialog>
 #include <QStyle>
-#include <QThread>
 #include <QUrl>
-#include <atomic>
 #include <filesystem>
 
 #include "Controls.h"
 #include "FieldSettingsWindow.h"
+#include "SharedMnemonic.h"
 #include "Twips.h"
 #include "VersionBox.h"
+#include "common/TemporaryFolder.h"
 #include "editor/ButtonStates.h"
 #include "editor/GridLayout.h"
 #include "editor/UndoHistory.h"
@@ -44,14 +42,6 @@ QString Q(const std::string& s) {
     return QString::fromStdString(s);
 }
 
-// A unique scratch file name with the prefix "imp" in the temporary folder.
-std::string TemporaryName() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "impXXXXXX").string();
-    const int fd = ::mkstemp(pattern.data());
-    if (fd >= 0) ::close(fd);
-    return pattern;
-}
-
 }  // namespace
 
 MainWindow::MainWindow(SessionState& state, QWidget* parent)
@@ -62,20 +52,17 @@ MainWindow::MainWindow(SessionState& state, QWidget* parent)
       fields_(catalog_),
       operations_(state, panel_, EditorWindow::Main, fields_),
       moves_(state, panel_, popup_),
-      messages_(this),
+      prompt_(this),
       qtDialogs_(this),
       commands_(state, panel_, catalog_, dialogs_, prompt_, VANTREL_NOW_VER) {
-    prompt_.Target = &messages_;
     dialogs_.Target = &qtDialogs_;
-    messages_.OnShowErrors = [this] { ShowErrors(); };
-    messages_.OnFocus = [this](const std::string& control) {
-        if (auto* w = findChild<QWidget*>(Q(control))) w->setFocus();
-    };
+    prompt_.OnShowErrors = [this] { ShowErrors(); };
     setObjectName("Form1");
     setWindowTitle("Vantrel");
     BuildControls();
     BuildMenus();
     Connect();
+    SetTabOrder();
     resize(ToPixels(this, 13500), ToPixels(this, 8400));
     EnabledSwitch();
 }
@@ -226,14 +213,29 @@ void MainWindow::Connect() {
     connect(backup_, &QAction::toggled, this,
             [this](bool on) { state_.Definition.BackupFlag = on; });
     connect(showErrors_, &QAction::triggered, this, &MainWindow::ShowErrors);
-    connect(version_, &QAction::triggered, this, [this] { (new VersionBox(this))->show(); });
+    connect(version_, &QAction::triggered, this, &MainWindow::ShowVersion);
+}
+
+void MainWindow::SetTabOrder() {
+    // As the controls stand on screen: the tool row, the file and start buttons, then the
+    // mapping from left to right with the arrow buttons between.
+    SetTabChain({new_,    open_,     save_,  undo_,    help_,     cmdOut_,   fieldSet_,
+                 start_,  cmdIn_,    list0_, sendOut_, back0_,    fuseigou_, grid_,
+                 sendIn_, setOrder_, back1_, list1_,   pathLine_, cmdOk_});
+    // "ﾌｨｰﾙﾄﾞ設定(&F)" and the menu "ファイル(&F)" share their key.
+    new SharedMnemonic(centralWidget(), fieldSet_);
 }
 
 bool MainWindow::StartUp(const QString& commandLineFile) {
-    state_.WorkDbPath = TemporaryName();
+    const std::string folder = TemporaryFolder();
+    state_.WorkDbPath = ReserveTemporaryFile(folder, "imp");
+    if (state_.WorkDbPath.empty()) {
+        state_.Errors.AddErrorLine(NoTemporaryFolderMessage());
+        return false;
+    }
     ::unlink(state_.WorkDbPath.c_str());
     state_.WorkDbPath += ".mdb";
-    CreateUndoFiles(state_, std::filesystem::temp_directory_path().string());
+    CreateUndoFiles(state_, folder);
     QString file = commandLineFile;
     file.remove('"');
     if (file.isEmpty()) return true;
@@ -245,6 +247,12 @@ bool MainWindow::StartUp(const QString& commandLineFile) {
 }
 
 void MainWindow::EnabledSwitch() {
+    if (run_) {
+        // The run works on the state the rules read; until it ends nothing here may act.
+        centralWidget()->setEnabled(false);
+        menuBar()->setEnabled(false);
+        return;
+    }
     const MainButtons b = MainEnabledSwitch(state_, panel_);
     sendOut_->setEnabled(b.CmdSendOut);
     back0_->setEnabled(b.CmdBack0);
@@ -260,7 +268,9 @@ void MainWindow::EnabledSwitch() {
     undo_->setEnabled(panel_.UndoEnabled);
     popupAbove_->setEnabled(popup_.InsertEnabled);
     popupBelow_->setEnabled(popup_.InsertEnabled);
+    // Busy while an edit runs and while the field settings window is open.
     centralWidget()->setEnabled(!panel_.Busy);
+    menuBar()->setEnabled(!panel_.Busy);
 }
 
 void MainWindow::ShowErrors() {
@@ -278,85 +288,41 @@ void MainWindow::ChooseFile(int side) {
     Edit([showErrors] { return showErrors; });
 }
 
-namespace {
-
-// Questions the run asks from its own thread are put on the window's thread, which answers them
-// while the run waits.
-class UiThreadPrompt final : public UserPrompt {
-  public:
-    UiThreadPrompt(QObject* window, UserPrompt& target) : window_(window), target_(target) {}
-    bool AskYesNo(const std::string& text) override {
-        bool answer = false;
-        QMetaObject::invokeMethod(
-            window_, [&] { answer = target_.AskYesNo(text); }, Qt::BlockingQueuedConnection);
-        return answer;
-    }
-    void ShowMessage(const std::string& text, const std::string& focus) override {
-        QMetaObject::invokeMethod(
-            window_, [&] { target_.ShowMessage(text, focus); }, Qt::BlockingQueuedConnection);
-    }
-    void ShowErrorWindow() override {
-        QMetaObject::invokeMethod(
-            window_, [&] { target_.ShowErrorWindow(); }, Qt::BlockingQueuedConnection);
-    }
-
-  private:
-    QObject* window_;
-    UserPrompt& target_;
-};
-
-}  // namespace
-
 void MainWindow::StartImport() {
-    // The run works on its own thread so the windows keep repainting; the main window stays
-    // disabled meanwhile, which is what keeps a second command from starting.
     // The run rewrites the error log from its thread: the window showing it must not read it
     // meanwhile, so it closes and comes back with the run's own lines.
     if (errorWindow_) errorWindow_->close();
-    UiThreadPrompt relay(this, prompt_);
-    ImportRun run(state_, engine_, relay);
-    QProgressDialog progress("ｲﾝﾎﾟｰﾄしています…", "中止", 0, 0, this);
-    progress.setObjectName("ImportProgress");
-    progress.setWindowTitle("Vantrel");
-    progress.setMinimumDuration(0);
-    std::atomic<bool> cancelled{false};
-    connect(&progress, &QProgressDialog::canceled, this, [&cancelled] { cancelled = true; });
-    run.SetProgress([&](const TransferProgress& p) {
-        const QString text = QString("[%1/%2] %3 ← %4: %5 行")
-                                 .arg(p.Pair)
-                                 .arg(p.PairCount)
-                                 .arg(Q(p.OutTable), Q(p.InTable))
-                                 .arg(p.Rows);
-        QMetaObject::invokeMethod(
-            &progress, [&progress, text] { progress.setLabelText(text); }, Qt::QueuedConnection);
-        return !cancelled;
-    });
-    centralWidget()->setEnabled(false);
-    menuBar()->setEnabled(false);
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    QEventLoop loop;
-    QThread* worker = QThread::create([&run] { run.Start(); });
-    connect(worker, &QThread::finished, &loop, &QEventLoop::quit);
-    worker->start();
-    loop.exec();
-    worker->wait();
-    delete worker;
-    progress.close();
-    QApplication::restoreOverrideCursor();
-    menuBar()->setEnabled(true);
-    centralWidget()->setEnabled(true);
-    panel_.UndoEnabled = false;
+    ImportSession session(this, state_, engine_, prompt_);
+    run_ = &session;
     EnabledSwitch();
+    const RunOutcome outcome = session.Run();
+    run_ = nullptr;
+    // The history goes only when the run staged its input; a No or a failed check keeps it.
+    if (outcome.Staged) ClearUndo(state_, panel_);
+    EnabledSwitch();
+    if (closeAfterRun_) close();
 }
 
 void MainWindow::OpenFieldSettings(bool fromPopup) {
+    if (fieldSettings_ && fieldSettings_->isVisible()) {
+        fieldSettings_->raise();
+        return;
+    }
     if (!fromPopup && state_.Definition.TableMax <= 0) return;
     state_.Errors.Clear();
     if (!fromPopup && state_.CurrentTable == 0) state_.CurrentTable = 1;
-    auto* window = new FieldSettingsWindow(*this, engine_, catalog_);
-    window->show();
+    fieldSettings_ = new FieldSettingsWindow(*this, engine_, catalog_);
+    fieldSettings_->show();
     if (fromPopup) ClearUndo(state_, panel_);
     EnabledSwitch();
+}
+
+void MainWindow::ShowVersion() {
+    // One box, brought to the front when picked again; a closed one is on its way out.
+    if (!versionBox_ || !versionBox_->isVisible()) versionBox_ = new VersionBox(this);
+    versionBox_->show();
+    versionBox_->raise();
+    versionBox_->activateWindow();
 }
 
 void MainWindow::OpenHelp() {
@@ -443,6 +409,20 @@ void MainWindow::changeEvent(QEvent* event) {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+    if (run_) {
+        // The run is stopped and waited for first; the window closes once it has ended.
+        event->ignore();
+        if (closeAfterRun_ || !prompt_.AskYesNo("ｲﾝﾎﾟｰﾄ中です。中止して終了しますか？")) return;
+        closeAfterRun_ = true;
+        run_->Cancel();
+        return;
+    }
+    // The field settings window is left the way "戻　る" leaves it, so its edits are saved
+    // below; it refuses while its own dialog is open, and so does this window.
+    if (fieldSettings_ && fieldSettings_->isVisible() && !fieldSettings_->close()) {
+        event->ignore();
+        return;
+    }
     if (!shutDown_) {
         shutDown_ = true;
         std::error_code ec;

@@ -12,6 +12,7 @@
 
 #include "ErrorWindow.h"
 #include "FileDialogs.h"
+#include "ImportSession.h"
 #include "MappingView.h"
 #include "MessagePrompt.h"
 #include "editor/DefinitionCommands.h"
@@ -22,17 +23,6 @@
 #include "sources/SourceCatalog.h"
 
 namespace vantrel::gui {
-
-// Passes questions on to the message boxes, or to whatever a test puts in their place.
-class PromptRelay final : public UserPrompt {
-  public:
-    UserPrompt* Target = nullptr;
-    bool AskYesNo(const std::string& text) override { return Target->AskYesNo(text); }
-    void ShowMessage(const std::string& text, const std::string& focus) override {
-        Target->ShowMessage(text, focus);
-    }
-    void ShowErrorWindow() override { Target->ShowErrorWindow(); }
-};
 
 class DialogRelay final : public FileDialogs {
   public:
@@ -64,10 +54,11 @@ class MainWindow : public QMainWindow {
 
     SessionState& State() { return state_; }
     MappingPanel& Panel() { return panel_; }
-    // Questions and file dialogs go to these instead of the real boxes (tests answer them).
-    void SetPrompt(UserPrompt* prompt) { prompt_.Target = prompt ? prompt : &messages_; }
+    // Questions and file dialogs go to these instead of the real boxes (tests answer them); the
+    // windows opened from here answer their own questions the same way.
+    void SetPrompt(UserPrompt* prompt) { prompt_.SetOverride(prompt); }
+    UserPrompt* PromptOverride() const { return prompt_.Override(); }
     void SetFileDialogs(FileDialogs* dialogs) { dialogs_.Target = dialogs ? dialogs : &qtDialogs_; }
-    UserPrompt& PromptFor() { return prompt_; }
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -85,6 +76,8 @@ class MainWindow : public QMainWindow {
     void StartImport();
     void OpenFieldSettings(bool fromPopup);
     void OpenHelp();
+    void ShowVersion();
+    void SetTabOrder();
     // Runs an editing operation: reads the list selections, runs it, redraws.
     template <typename Operation>
     void Edit(Operation operation);
@@ -97,12 +90,16 @@ class MainWindow : public QMainWindow {
     CatalogFieldLister fields_;
     MappingOperations operations_;
     RowMoves moves_;
-    MessagePrompt messages_;
-    PromptRelay prompt_;
+    MessagePrompt prompt_;
     QtFileDialogs qtDialogs_;
     DialogRelay dialogs_;
     DefinitionCommands commands_;
     QPointer<ErrorWindow> errorWindow_;
+    QPointer<QWidget> fieldSettings_;
+    QPointer<QWidget> versionBox_;
+    // The import running now, if any; the window closes when it ends once asked to.
+    ImportSession* run_ = nullptr;
+    bool closeAfterRun_ = false;
     bool shutDown_ = false;
 
     QToolButton *new_, *open_, *save_, *undo_, *help_;

@@ -4,6 +4,7 @@
 #include <QDrag>
 #include <QDragEnterEvent>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMimeData>
 
 namespace vantrel::gui {
@@ -59,6 +60,7 @@ MappingGridWidget::MappingGridWidget(QWidget* parent) : QTableWidget(0, 2, paren
     viewport()->setAcceptDrops(true);
     setDropIndicatorShown(false);
     setWordWrap(false);
+    setTabKeyNavigation(false);
 }
 
 void MappingGridWidget::dragEnterEvent(QDragEnterEvent* event) {
@@ -78,8 +80,21 @@ void MappingGridWidget::dropEvent(QDropEvent* event) {
 
 void MappingGridWidget::mousePressEvent(QMouseEvent* event) {
     const QModelIndex index = indexAt(event->position().toPoint());
+    // The keyboard goes on from the cell last clicked.
+    if (index.isValid()) selectionModel()->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
     emit pressedCell(index.isValid() ? index.row() : -1, index.isValid() ? index.column() : -1,
                      event->button() == Qt::RightButton, event->globalPosition().toPoint());
+}
+
+void MappingGridWidget::keyPressEvent(QKeyEvent* event) {
+    const QModelIndex index = currentIndex();
+    const bool plain = event->modifiers() == Qt::NoModifier;
+    const bool mark = plain && event->key() == Qt::Key_Space;
+    const bool menu = (plain && event->key() == Qt::Key_Menu) ||
+                      (event->modifiers() == Qt::ShiftModifier && event->key() == Qt::Key_F10);
+    if (!index.isValid() || !(mark || menu)) return QTableWidget::keyPressEvent(event);
+    emit pressedCell(index.row(), index.column(), menu,
+                     viewport()->mapToGlobal(visualRect(index).center()));
 }
 
 QColor CellColor(uint32_t bgr, const QPalette& palette) {

@@ -29,7 +29,9 @@ class NameListWidget : public QListWidget {
     int side_;
 };
 
-// The two-column mapping grid: no headers, cell colours for marks, drops from the lists.
+// The two-column mapping grid: no headers, cell colours for marks, drops from the lists. Tab
+// leaves it; on the keyboard the arrow keys move the current cell, Space marks it as a click
+// does, and the menu key (or Shift+F10) is the right button.
 class MappingGridWidget : public QTableWidget {
     Q_OBJECT
   public:
@@ -44,6 +46,7 @@ class MappingGridWidget : public QTableWidget {
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 };
 
 // Shows a mapping panel's state: list items and current items, grid cells and their colours.

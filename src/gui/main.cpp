@@ -3,11 +3,13 @@
 #include <QStringList>
 
 #include "MainWindow.h"
+#include "Translations.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("Vantrel");
     QApplication::setApplicationVersion(VANTREL_VERSION);
+    vantrel::gui::InstallJapaneseTranslations();
     vantrel::SessionState state;
     vantrel::gui::MainWindow window(state);
     // The command line names at most one definition file; its quotes are removed.

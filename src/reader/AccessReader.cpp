@@ -272,14 +272,6 @@ FieldInfo DescribeColumn(MdbHandle* mdb, MdbColumn* col) {
     return f;
 }
 
-// A Single as Access shows it (7 significant digits), so 1E-30 does not
-// become 1.00000000317108E-30.
-double SingleAsShown(float v) {
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%.7G", static_cast<double>(v));
-    return std::strtod(buffer, nullptr);
-}
-
 Value FixedValue(int type, const unsigned char* p, std::size_t n, int scale) {
     auto need = [&](std::size_t size) { return n >= size; };
     switch (type) {
@@ -294,7 +286,7 @@ Value FixedValue(int type, const unsigned char* p, std::size_t n, int scale) {
         case MDB_MONEY:
             return need(8) ? Value::Currency(Raw<int64_t>(p)) : Value::Null();
         case MDB_FLOAT:
-            return need(4) ? Value::Double(SingleAsShown(Raw<float>(p))) : Value::Null();
+            return need(4) ? Value::Single(Raw<float>(p)) : Value::Null();
         case MDB_DOUBLE:
             return need(8) ? Value::Double(Raw<double>(p)) : Value::Null();
         case MDB_DATETIME:

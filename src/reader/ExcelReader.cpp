@@ -1,14 +1,18 @@
-// Excel 97-2003 workbooks through FreeXL, presented as the Excel driver does with HDR=NO;IMEX=1:
-// every sheet a table named sheet + "$", every row a record, columns F1..Fn, cells as text.
+// Excel 97-2003 workbooks through FreeXL (later workbooks go to the .xlsx reader), presented as the
+// Excel driver does with HDR=NO;IMEX=1: every sheet a table named sheet + "$", every row a record,
+// columns F1..Fn, cells as text.
 #include <freexl.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 
-#include "BooleanCells.h"
+#include "CellMarks.h"
+#include "CompoundFile.h"
 #include "Output.h"
-#include "common/TextCase.h"
+#include "SheetTables.h"
 #include "sources/engine/JetErrors.h"
+#include "xlsx/CellText.h"
 
 namespace vantrel::reader {
 
@@ -23,7 +27,12 @@ class Workbook {
     int32_t Open(const std::string& path) {
         const int rc = freexl_open(path.c_str(), &handle_);
         if (rc == FREEXL_FILE_NOT_FOUND) return JetError::FileNotFound;
-        if (rc != FREEXL_OK) return JetError::ExternalTableFormat;
+        if (rc != FREEXL_OK) {
+            // A password-protected .xlsx is a compound file too, holding only the encrypted
+            // package.
+            return IsEncryptedPackage(path) ? JetError::InvalidPassword
+                                            : JetError::ExternalTableFormat;
+        }
         unsigned int info = 0;
         if (freexl_get_info(handle_, FREEXL_BIFF_PASSWORD, &info) == FREEXL_OK &&
             info == FREEXL_BIFF_OBFUSCATED) {
@@ -47,13 +56,6 @@ class Workbook {
     const void* handle_ = nullptr;
 };
 
-// Excel's general format: up to 15 significant digits, no trailing zeros.
-std::string GeneralNumber(double v) {
-    char buffer[40];
-    std::snprintf(buffer, sizeof buffer, "%.15G", v);
-    return buffer;
-}
-
 // "YYYY-MM-DD[ HH:MM:SS]" as yyyy/mm/dd, with the time only when there is one.
 std::string ExcelDate(std::string text) {
     for (std::size_t i = 0; i < text.size() && i < 10; ++i) {
@@ -63,13 +65,20 @@ std::string ExcelDate(std::string text) {
     return text;
 }
 
-Value CellValue(const FreeXL_CellValue& cell, bool boolean) {
+// The shown text of a cell; `marks` tells the booleans and errors the library reports as numbers.
+Value CellValue(const FreeXL_CellValue& cell, const SheetCellMarks* marks, unsigned int row,
+                unsigned short column) {
+    if (marks && cell.type == FREEXL_CELL_INT) {
+        const CellPosition at{row, column};
+        if (const auto error = marks->Errors.find(at); error != marks->Errors.end())
+            return Value::Text(ErrorCodeText(error->second));
+        if (marks->Booleans.count(at)) return Value::Text(cell.value.int_value ? "TRUE" : "FALSE");
+    }
     switch (cell.type) {
         case FREEXL_CELL_INT:
-            if (boolean) return Value::Text(cell.value.int_value ? "TRUE" : "FALSE");
             return Value::Text(std::to_string(cell.value.int_value));
         case FREEXL_CELL_DOUBLE:
-            return Value::Text(GeneralNumber(cell.value.double_value));
+            return Value::Text(xlsx::GeneralNumberText(cell.value.double_value));
         case FREEXL_CELL_TEXT:
         case FREEXL_CELL_SST_TEXT:
             return Value::Text(cell.value.text_value ? cell.value.text_value : "");
@@ -83,10 +92,22 @@ Value CellValue(const FreeXL_CellValue& cell, bool boolean) {
     }
 }
 
+// A zip package: an Excel 2007 and later workbook, whatever its name says.
+bool IsZipPackage(const std::string& path) {
+    char head[4] = {};
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return false;
+    const std::size_t n = std::fread(head, 1, sizeof head, f);
+    std::fclose(f);
+    return n == 4 &&
+           (std::memcmp(head, "PK\x03\x04", 4) == 0 || std::memcmp(head, "PK\x05\x06", 4) == 0);
+}
+
 }  // namespace
 
 int ReadExcel(const std::string& command, const std::string& path, const std::string& table,
               Output& out) {
+    if (IsZipPackage(path)) return ReadXlsx(command, path, table, out);
     Workbook book;
     if (const int32_t error = book.Open(path)) {
         out.End(error, path);
@@ -94,20 +115,15 @@ int ReadExcel(const std::string& command, const std::string& path, const std::st
     }
     const unsigned int sheets = book.SheetCount();
     if (command == "catalog") {
-        for (unsigned int i = 0; i < sheets; ++i) {
-            out.Out().Put(Tag::Table);
-            out.Out().PutString(book.SheetName(static_cast<unsigned short>(i)) + "$");
-            out.Out().PutInt32(0);
-        }
+        for (unsigned int i = 0; i < sheets; ++i)
+            PutSheetTable(out.Out(), book.SheetName(static_cast<unsigned short>(i)));
         out.End(0);
         return 0;
     }
-    // The driver accepts a sheet with or without its "$".
-    const std::string wanted = LowerCase(table);
     int found = -1;
     for (unsigned int i = 0; i < sheets && found < 0; ++i) {
-        const std::string name = LowerCase(book.SheetName(static_cast<unsigned short>(i)));
-        if (name + "$" == wanted || name == wanted) found = static_cast<int>(i);
+        if (NamesSheet(table, book.SheetName(static_cast<unsigned short>(i))))
+            found = static_cast<int>(i);
     }
     if (found < 0 || freexl_select_active_worksheet(
                          book.Handle(), static_cast<unsigned short>(found)) != FREEXL_OK) {
@@ -120,22 +136,10 @@ int ReadExcel(const std::string& command, const std::string& path, const std::st
         out.End(JetError::ExternalTableFormat, path);
         return 1;
     }
-    // An empty sheet still has one column, as the driver shows it.
-    const unsigned short fieldCount = columns > 0 ? columns : 1;
-    for (unsigned short c = 0; c < fieldCount; ++c) {
-        FieldInfo f;
-        f.Name = "F" + std::to_string(c + 1);
-        f.Type = FieldType::Text;
-        f.Size = 255;
-        out.Out().PutField(f);
-    }
-    out.Out().Put(Tag::RowCount);
-    out.Out().PutInt64(rows);
-    const BooleanCells booleans = FindBooleanCells(path);
-    const auto sheetBooleans = booleans.find(book.SheetName(static_cast<unsigned short>(found)));
-    auto isBoolean = [&](unsigned int r, unsigned short c) {
-        return sheetBooleans != booleans.end() && sheetBooleans->second.count({r, c}) > 0;
-    };
+    const auto fieldCount = static_cast<unsigned short>(PutSheetShape(out.Out(), columns, rows));
+    const CellMarks marks = FindCellMarks(path);
+    const auto sheetMarks = marks.find(book.SheetName(static_cast<unsigned short>(found)));
+    const SheetCellMarks* cellMarks = sheetMarks == marks.end() ? nullptr : &sheetMarks->second;
     for (unsigned int r = 0; r < rows; ++r) {
         out.Out().Put(Tag::Row);
         for (unsigned short c = 0; c < fieldCount; ++c) {
@@ -143,7 +147,7 @@ int ReadExcel(const std::string& command, const std::string& path, const std::st
             if (c >= columns || freexl_get_cell_value(book.Handle(), r, c, &cell) != FREEXL_OK) {
                 cell.type = FREEXL_CELL_NULL;
             }
-            out.Out().PutValue(CellValue(cell, isBoolean(r, c)));
+            out.Out().PutValue(CellValue(cell, cellMarks, r, c));
         }
         out.FlushIfLarge();
     }

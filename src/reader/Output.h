@@ -20,8 +20,13 @@ class Output {
         std::fflush(stdout);
         b.clear();
     }
-    // The closing record: 0 when everything was delivered, else an engine error number.
-    void End(int32_t error, const std::string& name = {}) {
+    // The closing record: 0 when everything was delivered, else an engine error number; a
+    // detail says more about the error than the engine's message does.
+    void End(int32_t error, const std::string& name = {}, const std::string& detail = {}) {
+        if (!detail.empty()) {
+            writer_.Put(Tag::Detail);
+            writer_.PutString(detail);
+        }
         writer_.Put(Tag::End);
         writer_.PutInt32(error);
         writer_.PutString(name);
@@ -37,5 +42,8 @@ int ReadAccess(const std::string& command, const std::string& path, const std::s
                Output& out);
 int ReadExcel(const std::string& command, const std::string& path, const std::string& table,
               Output& out);
+// Excel 2007 and later workbooks (a zip package); ReadExcel hands them over.
+int ReadXlsx(const std::string& command, const std::string& path, const std::string& table,
+             Output& out);
 
 }  // namespace vantrel::reader

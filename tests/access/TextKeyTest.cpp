@@ -6,6 +6,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "KeyTestSupport.h"
 #include "TestSupport.h"
 #include "access/IndexCheck.h"
 #include "access/IndexKey.h"
@@ -20,68 +21,12 @@ namespace vantrel::access {
 namespace {
 
 using Status = enum TextKeyResult::Status;
+using Order = TextSortOrder;
+using test_keys::Hex;
+using test_keys::KeyHex;
+using test_keys::ParseJsonString;
+using test_keys::ReadTsv;
 using Pairs = std::vector<std::pair<std::string_view, std::string_view>>;
-
-// Upper-case hex, as the golden files write keys.
-std::string Hex(std::string_view bytes) {
-    std::string out = test::Hex(bytes);
-    for (char& c : out)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return out;
-}
-
-std::string KeyHex(std::string_view utf8, uint8_t version, bool ascending = true) {
-    const TextKeyResult result = TextColumnKey(utf8, version, ascending, false);
-    EXPECT_EQ(result.Status, Status::Ok) << utf8;
-    return Hex(result.Bytes);
-}
-
-// A JSON string literal as UTF-8; none for `null`.
-std::optional<std::string> ParseJsonString(std::string_view json) {
-    if (json == "null") return std::nullopt;
-    std::string out;
-    char32_t pendingHigh = 0;
-    for (std::size_t i = 1; i + 1 < json.size(); ++i) {
-        if (json[i] != '\\') {
-            out.push_back(json[i]);
-            continue;
-        }
-        const char escape = json[++i];
-        if (escape != 'u') {
-            static constexpr std::string_view kFrom = "\"\\/bfnrt", kTo = "\"\\/\b\f\n\r\t";
-            out.push_back(kTo[kFrom.find(escape)]);
-            continue;
-        }
-        const auto unit =
-            static_cast<char32_t>(std::stoul(std::string(json.substr(i + 1, 4)), nullptr, 16));
-        i += 4;
-        if (unit >= 0xD800 && unit < 0xDC00) {
-            pendingHigh = unit;
-        } else if (unit >= 0xDC00 && unit < 0xE000 && pendingHigh) {
-            AppendUtf8(out, 0x10000 + ((pendingHigh - 0xD800) << 10) + (unit - 0xDC00));
-            pendingHigh = 0;
-        } else {
-            AppendUtf8(out, unit);
-        }
-    }
-    return out;
-}
-
-std::vector<std::vector<std::string>> ReadTsv(const std::string& path) {
-    std::ifstream in(path);
-    std::vector<std::vector<std::string>> rows;
-    std::string line;
-    while (std::getline(in, line)) {
-        if (line.empty() || line[0] == '#') continue;
-        std::vector<std::string> fields;
-        std::stringstream stream(line);
-        std::string field;
-        while (std::getline(stream, field, '\t'))
-            fields.push_back(field);
-        rows.push_back(std::move(fields));
-    }
-    return rows;
-}
 
 TEST(TextKey, EveryGoldenKeyOfBothSortOrdersAndDirections) {
     const auto rows = ReadTsv(test::Fixture("keys/golden-text-keys.tsv"));
@@ -89,7 +34,7 @@ TEST(TextKey, EveryGoldenKeyOfBothSortOrdersAndDirections) {
     int matched = 0, nulls = 0, shown = 0;
     for (const auto& row : rows) {
         ASSERT_EQ(row.size(), 4u);
-        const uint8_t version = row[0] == "V2003" ? 0 : 1;
+        const Order order = row[0] == "V2003" ? Order::GeneralLegacy : Order::General;
         const bool ascending = row[1] == "asc";
         const auto text = ParseJsonString(row[2]);
         std::string computed;
@@ -97,7 +42,7 @@ TEST(TextKey, EveryGoldenKeyOfBothSortOrdersAndDirections) {
             computed = ascending ? "00" : "FF";  // a Null column is the flag alone
             ++nulls;
         } else {
-            const TextKeyResult result = TextColumnKey(*text, version, ascending, false);
+            const TextKeyResult result = TextColumnKey(*text, order, ascending, false);
             computed = result.Status == Status::Ok ? Hex(result.Bytes) : "refused";
         }
         if (computed == row[3]) {
@@ -112,13 +57,14 @@ TEST(TextKey, EveryGoldenKeyOfBothSortOrdersAndDirections) {
 }
 
 TEST(TextKey, CollidesWhereAccessDoesAndOnlyThere) {
-    for (const uint8_t version : {uint8_t{0}, uint8_t{1}}) {
+    for (const Order order : {Order::GeneralLegacy, Order::General}) {
         for (bool ascending : {true, false}) {
             const auto same = [&](std::initializer_list<std::string_view> values) {
-                const std::string first = KeyHex(*values.begin(), version, ascending);
+                const std::string first = KeyHex(*values.begin(), order, ascending);
                 for (std::string_view value : values)
-                    EXPECT_EQ(KeyHex(value, version, ascending), first)
-                        << *values.begin() << " / " << value << " v" << int{version};
+                    EXPECT_EQ(KeyHex(value, order, ascending), first)
+                        << *values.begin() << " / " << value << " order "
+                        << static_cast<int>(order);
             };
             same({"a", "A", "ａ", "Ａ"});
             same({"あ", "ア", "ｱ"});
@@ -126,35 +72,35 @@ TEST(TextKey, CollidesWhereAccessDoesAndOnlyThere) {
             same({"A-001", "a-001", "Ａ－００１", "A-001   "});
             const Pairs apart = {{"ア", "ァ"}, {"A-001", "A001"}, {"〜", "～"}, {"a　", "a"}};
             for (const auto& [a, b] : apart)
-                EXPECT_NE(KeyHex(a, version, ascending), KeyHex(b, version, ascending)) << a;
+                EXPECT_NE(KeyHex(a, order, ascending), KeyHex(b, order, ascending)) << a;
         }
     }
 }
 
 TEST(TextKey, RefusesCharactersWithoutWeightAndUnverifiedMarks) {
-    for (const uint8_t version : {uint8_t{0}, uint8_t{1}}) {
+    for (const Order order : {Order::GeneralLegacy, Order::General}) {
         for (const auto& [text, character] : std::vector<std::pair<std::string_view, char32_t>>{
                  {"한국", U'한'}, {"㐀", U'㐀'}, {"ab\xEE\x80\x80", 0xE000}, {"\xFF", 0xFFFD}}) {
-            const TextKeyResult result = TextColumnKey(text, version, true, true);
+            const TextKeyResult result = TextColumnKey(text, order, true, true);
             EXPECT_EQ(result.Status, Status::UnsupportedCharacter) << text;
             EXPECT_EQ(result.Character, character) << text;
             EXPECT_TRUE(result.Bytes.empty());
         }
         for (std::string_view mark : {"ー", "ｰ", "ゝ", "ゞ", "ヽ", "ヾ", "々", "〻", "〱", "゠"}) {
             const TextKeyResult result =
-                TextColumnKey("カ" + std::string(mark), version, true, false);
-            EXPECT_EQ(result.Status, Status::UnverifiedMark) << mark;
+                TextColumnKey("カ" + std::string(mark), order, true, false);
+            EXPECT_EQ(result.Status, Status::UnverifiedCharacter) << mark;
             std::string character;
             AppendUtf8(character, static_cast<uint32_t>(result.Character));
             EXPECT_EQ(character, mark);
         }
         // Past the 255 units that make the key, a mark does not matter.
-        EXPECT_EQ(TextColumnKey(std::string(255, 'a') + "ー", version, true, false).Status,
+        EXPECT_EQ(TextColumnKey(std::string(255, 'a') + "ー", order, true, false).Status,
                   Status::Ok);
 
         // Allowed, the marks take what comes before them, the way Windows sorts.
         const auto allowed = [&](std::string_view text) {
-            const TextKeyResult result = TextColumnKey(text, version, true, true);
+            const TextKeyResult result = TextColumnKey(text, order, true, true);
             EXPECT_EQ(result.Status, Status::Ok) << text;
             return Hex(result.Bytes);
         };
@@ -163,9 +109,9 @@ TEST(TextKey, RefusesCharactersWithoutWeightAndUnverifiedMarks) {
             {"佐々木", "佐佐木"},     {"人々々", "人人人"}, {"いすゞ", "いすず"},
             {"ハヽ", "ハハ"},         {"ハヾ", "ハバ"},     {"ぶゝ", "ぶふ"}};
         for (const auto& [marked, plain] : windowsStyle)
-            EXPECT_EQ(allowed(marked), KeyHex(plain, version)) << marked;
+            EXPECT_EQ(allowed(marked), KeyHex(plain, order)) << marked;
         // With nothing to lengthen or repeat, the weights table's own entry stands.
-        const std::string a = version == 0 ? "4A" : "0E02";
+        const std::string a = order == Order::GeneralLegacy ? "4A" : "0E02";
         EXPECT_EQ(allowed("ー"), "7F" + a + "0100");
         EXPECT_EQ(allowed("ｰ"), "7F" + a + "0100");
         EXPECT_EQ(allowed("々"), "7F" + a + "01" + "0500");
@@ -176,15 +122,16 @@ TEST(TextKey, RefusesCharactersWithoutWeightAndUnverifiedMarks) {
     for (const auto& row : rows) {
         const auto text = ParseJsonString(row[2]);
         ASSERT_TRUE(text);
-        const uint8_t version = row[0] == "V2003" ? 0 : 1;
-        refused +=
-            TextColumnKey(*text, version, row[1] == "asc", false).Status == Status::UnverifiedMark;
+        const Order order = row[0] == "V2003" ? Order::GeneralLegacy : Order::General;
+        refused += TextColumnKey(*text, order, row[1] == "asc", false).Status ==
+                   Status::UnverifiedCharacter;
     }
     EXPECT_EQ(refused, 2400);
 
     EXPECT_TRUE(TextSortOrderSupported(1033, 0));
     EXPECT_TRUE(TextSortOrderSupported(1033, 1));
-    EXPECT_FALSE(TextSortOrderSupported(1041, 0));
+    EXPECT_TRUE(TextSortOrderSupported(1041, 0));
+    EXPECT_FALSE(TextSortOrderSupported(1041, 1));
     EXPECT_FALSE(TextSortOrderSupported(1053, 1));
     EXPECT_FALSE(TextSortOrderSupported(1033, 2));
 }
@@ -214,7 +161,7 @@ TEST(TextKey, IndexKeysOfTextAndMemoColumnsReportWhatCannotBeKeyed) {
     const std::string compressed = EncodeJetText("abc", true), ucs2 = EncodeJetText("abc", false);
     ASSERT_NE(compressed, ucs2);
     std::vector<std::optional<std::string_view>> values = {one, compressed, std::nullopt};
-    const std::string abcDesc = Hex(TextColumnKey("abc", 1, false, false).Bytes);
+    const std::string abcDesc = Hex(TextColumnKey("abc", Order::General, false, false).Bytes);
     KeyProblem problem;
     EXPECT_EQ(Hex(IndexKey(table, compound, values, {}, &problem).value_or("")),
               "7F80000001" + abcDesc);
@@ -228,7 +175,7 @@ TEST(TextKey, IndexKeysOfTextAndMemoColumnsReportWhatCannotBeKeyed) {
     const std::string memoText = EncodeJetText(std::string(300, 'm'), true);
     values[2] = memoText;
     EXPECT_EQ(IndexKey(table, memo, values).value_or(""),
-              TextColumnKey(std::string(255, 'm'), 1, true, false).Bytes);
+              TextColumnKey(std::string(255, 'm'), Order::General, true, false).Bytes);
 
     const std::string coffee = EncodeJetText("コーヒー", true);
     values[1] = coffee;
@@ -239,7 +186,7 @@ TEST(TextKey, IndexKeysOfTextAndMemoColumnsReportWhatCannotBeKeyed) {
     EXPECT_FALSE(IndexKey(table, compound, values)) << "the short form refuses too";
     KeyProblem none;
     EXPECT_EQ(Hex(IndexKey(table, compound, values, {true}, &none).value_or("")),
-              "7F80000001" + Hex(TextColumnKey("コオヒイ", 1, false, false).Bytes));
+              "7F80000001" + Hex(TextColumnKey("コオヒイ", Order::General, false, false).Bytes));
     EXPECT_TRUE(none.Column.empty());
     const std::string hangul = EncodeJetText("김치", false);
     values[2] = hangul;
@@ -250,7 +197,7 @@ TEST(TextKey, IndexKeysOfTextAndMemoColumnsReportWhatCannotBeKeyed) {
     EXPECT_FALSE(problem.Unverified);
 
     // Sort orders without weights here stay unkeyed.
-    table.Columns[1].SortOrder = 1041;
+    table.Columns[1].SortOrder = 1053;
     EXPECT_FALSE(IndexSupportsKeys(table, compound, 5));
     table.Columns[1].SortOrder = 1033;
     table.Columns[1].SortVersion = 2;
@@ -296,20 +243,24 @@ Recomputed CheckTextIndexes(const std::string& path) {
 }
 
 TEST(TextKey, RecomputedEntriesEqualTheFixturesAndWhatAccessWrote) {
-    for (const char* name : {"jet4_v2000.mdb", "jet4_v2003.mdb", "ace12_v2007.accdb",
-                             "ace14_v2010.accdb", "ace16_v2016.accdb"}) {
-        const Recomputed counts = CheckTextIndexes(test::Fixture(std::string("access/") + name));
-        // AllTypes and its empty copy: Code, TextCol (twice descending), MemoCol, PlainText and
-        // Long+Text; 商品マスタ and its copy three each, 受注明細 one, BigTable two.
-        // The ACE14+ files add an attachment table keyed on file names.
-        EXPECT_EQ(counts.Indexes, std::string_view(name).starts_with("ace1") &&
-                                          !std::string_view(name).starts_with("ace12")
-                                      ? 22u
-                                      : 21u)
-            << name;
-        EXPECT_GT(counts.Entries, 10000u) << name;
-        // Values with ー and ｰ, which the fixture writer keys as the letter A: not compared.
-        EXPECT_EQ(counts.Unkeyed, 614u) << name;
+    // AllTypes and its empty copy: Code, TextCol (twice descending), MemoCol, PlainText and
+    // Long+Text; 商品マスタ and its copy three each, 受注明細 one, BigTable two. The ACE14+
+    // files add an attachment table keyed on file names. Values with ー and ｰ, which the fixture
+    // writer keys as the letter A, are not compared; the Japanese-order files key them as Access
+    // does, and every entry of theirs is compared.
+    const struct {
+        const char* Name;
+        std::size_t Indexes, Entries, Unkeyed;
+    } fixtures[] = {{"jet4_v2000.mdb", 21, 10000, 614},    {"jet4_v2003.mdb", 21, 10000, 614},
+                    {"ace12_v2007.accdb", 21, 10000, 614}, {"ace14_v2010.accdb", 22, 10000, 614},
+                    {"ace16_v2016.accdb", 22, 10000, 614}, {"jet4_v2003_ja.mdb", 21, 9000, 0},
+                    {"ace12_v2007_ja.accdb", 21, 9000, 0}};
+    for (const auto& fixture : fixtures) {
+        const Recomputed counts =
+            CheckTextIndexes(test::Fixture(std::string("access/") + fixture.Name));
+        EXPECT_EQ(counts.Indexes, fixture.Indexes) << fixture.Name;
+        EXPECT_GT(counts.Entries, fixture.Entries) << fixture.Name;
+        EXPECT_EQ(counts.Unkeyed, fixture.Unkeyed) << fixture.Name;
     }
     Recomputed made;
     for (const std::string& path : test::AccessMadeFiles()) {
@@ -323,45 +274,57 @@ TEST(TextKey, RecomputedEntriesEqualTheFixturesAndWhatAccessWrote) {
 }
 
 TEST(TextKey, VerifierFindsATextEntryThatNoLongerMatchesItsRow) {
-    const std::string original = test::ReadBytes(test::Fixture("access/ace14_v2010.accdb"));
-    JetFile file;
-    ErrorState error;
-    ASSERT_TRUE(file.Open(test::Fixture("access/ace14_v2010.accdb"), error));
-    std::string problem;
-    JetTable table;
-    for (const auto& e : ReadCatalog(file, problem)) {
-        if (e.Name == "BigTable") table = *ReadTableDefinition(file, e.DefinitionPage, problem);
-    }
-    // Change a kanji of a Name in place into the next one: same length, other key.
-    std::vector<std::string> problems;
-    std::size_t at = 0;
-    for (const auto& row : LiveRows(file, table, problems)) {
-        const auto values = SplitRow(table, row.Bytes);
-        if (!values[1]) continue;
-        const auto offset = static_cast<std::size_t>(values[1]->data() - file.Page(0).data());
-        const std::u16string units = JetTextUnits(*values[1]);
-        ASSERT_EQ(units.size() * 2, values[1]->size()) << "stored uncompressed";
-        for (std::size_t i = 0; i < units.size() && !at; ++i) {
-            if (units[i] >= 0x4E00 && units[i] < 0x9F00 && (units[i] & 0xFF) < 0xFF)
-                at = offset + 2 * i;
+    for (const auto& [name, order] : {std::pair{"ace14_v2010.accdb", Order::General},
+                                      std::pair{"ace12_v2007_ja.accdb", Order::Japanese}}) {
+        SCOPED_TRACE(name);
+        const std::string path = test::Fixture(std::string("access/") + name);
+        const std::string original = test::ReadBytes(path);
+        JetFile file;
+        ErrorState error;
+        ASSERT_TRUE(file.Open(path, error));
+        std::string problem;
+        JetTable table;
+        for (const auto& e : ReadCatalog(file, problem)) {
+            if (e.Name == "BigTable") table = *ReadTableDefinition(file, e.DefinitionPage, problem);
         }
-        if (at) break;
+        // Change a kanji of a Name in place into the next one, which has a weight of its own:
+        // same length, other key.
+        const auto keyed = [order](char16_t unit) {
+            return TextColumnKey(std::u16string_view(&unit, 1), order, true, false).Status ==
+                   Status::Ok;
+        };
+        std::vector<std::string> problems;
+        std::size_t at = 0;
+        for (const auto& row : LiveRows(file, table, problems)) {
+            const auto values = SplitRow(table, row.Bytes);
+            if (!values[1]) continue;
+            const auto offset = static_cast<std::size_t>(values[1]->data() - file.Page(0).data());
+            const std::u16string units = JetTextUnits(*values[1]);
+            ASSERT_EQ(units.size() * 2, values[1]->size()) << "stored uncompressed";
+            for (std::size_t i = 0; i < units.size() && !at; ++i) {
+                const char16_t unit = units[i];
+                if (unit >= 0x4E00 && unit < 0x9F00 && (unit & 0xFF) < 0xFF &&
+                    keyed(static_cast<char16_t>(unit + 1)))
+                    at = offset + 2 * i;
+            }
+            if (at) break;
+        }
+        ASSERT_NE(at, 0u);
+        std::string damaged = original;
+        damaged[at] = static_cast<char>(damaged[at] + 1);
+        test::TempDir dir;
+        test::WriteBytes(dir.File(name), damaged);
+        // Both indexes on Name, and nothing else.
+        std::vector<std::string> lines = VerifyDatabase(dir.File(name));
+        std::sort(lines.begin(), lines.end());
+        ASSERT_EQ(lines.size(), 2u);
+        EXPECT_NE(lines[0].find("BigTable の索引 IX_Name: 索引の項目が行と一致しません"),
+                  std::string::npos)
+            << lines[0];
+        EXPECT_NE(lines[1].find("BigTable の索引 IX_Num_Name: 索引の項目が行と一致しません"),
+                  std::string::npos)
+            << lines[1];
     }
-    ASSERT_NE(at, 0u);
-    std::string damaged = original;
-    damaged[at] = static_cast<char>(damaged[at] + 1);
-    test::TempDir dir;
-    test::WriteBytes(dir.File("d.accdb"), damaged);
-    // Both indexes on Name, and nothing else.
-    std::vector<std::string> lines = VerifyDatabase(dir.File("d.accdb"));
-    std::sort(lines.begin(), lines.end());
-    ASSERT_EQ(lines.size(), 2u);
-    EXPECT_NE(lines[0].find("BigTable の索引 IX_Name: 索引の項目が行と一致しません"),
-              std::string::npos)
-        << lines[0];
-    EXPECT_NE(lines[1].find("BigTable の索引 IX_Num_Name: 索引の項目が行と一致しません"),
-              std::string::npos)
-        << lines[1];
 }
 
 }  // namespace

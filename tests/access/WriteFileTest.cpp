@@ -21,6 +21,12 @@
 namespace vantrel {
 namespace {
 
+using test_writer::Copy;
+using test_writer::Export;
+using test_writer::KillAfterSteps;
+using test_writer::OpenForChanges;
+using test_writer::Problems;
+
 using access::JetWriteFile;
 
 // The copies a run leaves beside `path` while it writes (none once it has finished).

@@ -14,6 +14,11 @@
 namespace vantrel {
 namespace {
 
+using test_writer::Copy;
+using test_writer::Export;
+using test_writer::OpenForChanges;
+using test_writer::Problems;
+
 // Replaces every row of 空の商品マスタ by `rows` products, as a new-mode run does.
 void ReplaceProducts(Engine& engine, const std::string& path, int rows, int round) {
     auto db = OpenForChanges(engine, path);

@@ -15,6 +15,13 @@
 namespace vantrel {
 namespace {
 
+using test_writer::Copy;
+using test_writer::Export;
+using test_writer::kFormats;
+using test_writer::OpenForChanges;
+using test_writer::Problems;
+using test_writer::ValueFor;
+
 // Adds `count` rows of every type to EmptyAllTypes in one run.
 void AddAllTypesRows(Engine& engine, const std::string& path, int count) {
     auto db = OpenForChanges(engine, path);

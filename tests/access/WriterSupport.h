@@ -1,5 +1,10 @@
 #pragma once
 
+// Helpers of the Access writer tests: fixture copies, their rows as mdb-export lists them, the
+// verifier's findings, product rows written through the engine, values for fields of every type,
+// and a child process killed part way.
+
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -16,15 +21,13 @@
 #include "access/Verifier.h"
 #include "sources/engine/Engine.h"
 
-#include <gtest/gtest.h>
+namespace vantrel::test_writer {
 
-// Helpers of the Access writer tests: fixture copies, mdb-export output, the verifier's findings
-// and values for fields of every type.
-namespace vantrel {
-
+// The five fixture files, one a format.
 inline constexpr const char* kFormats[] = {"jet4_v2000.mdb", "jet4_v2003.mdb", "ace12_v2007.accdb",
                                            "ace14_v2010.accdb", "ace16_v2016.accdb"};
 
+// A copy of the Access fixture `name` in `dir`.
 inline std::string Copy(const test::TempDir& dir, const std::string& name) {
     const std::string to = dir.File(name);
     std::filesystem::copy_file(test::Fixture("access/" + name), to);
@@ -36,6 +39,7 @@ inline std::vector<std::string> Export(const std::string& path, const std::strin
                            "' 2>&1");
 }
 
+// Every problem vantrel-verify would list, one a line; empty for a sound file.
 inline std::string Problems(const std::string& path) {
     std::string all;
     for (const auto& p : access::VerifyDatabase(path))
@@ -47,6 +51,42 @@ inline std::unique_ptr<Database> OpenForChanges(Engine& engine, const std::strin
     auto db = engine.OpenDatabase(path, 2, false);
     EXPECT_TRUE(db) << engine.Error().Description;
     return db;
+}
+
+// Products with these codes (names "名前" + code) added to 空の商品マスタ of a copy of `fixture`
+// saved as `file` in `dir`; the rows the writer refused are counted, and the notices of the
+// run kept.
+struct ProductRun {
+    int Refused = 0;
+    std::vector<std::string> Notices;
+};
+
+inline ProductRun AddProducts(const test::TempDir& dir, const std::string& fixture,
+                              const std::string& file, const std::vector<std::string>& codes,
+                              bool allowUnverified) {
+    ProductRun run;
+    std::filesystem::copy_file(test::Fixture("access/" + fixture), dir.File(file));
+    ErrorState error;
+    Engine engine(error);
+    engine.SetAllowUnverifiedKeys(allowUnverified);
+    auto db = engine.OpenDatabase(dir.File(file), 2, false);
+    EXPECT_TRUE(db) << error.Description;
+    if (!db) return run;
+    auto rs = db->OpenRecordset("空の商品マスタ");
+    EXPECT_TRUE(rs) << error.Description;
+    for (const auto& code : codes) {
+        if (!rs) break;
+        rs->AddNew();
+        rs->SetValue("商品コード", Value::Text(code));
+        rs->SetValue("商品名", Value::Text("名前" + code));
+        rs->Update();
+        if (error.IsSet()) ++run.Refused;
+        error.Clear();
+    }
+    run.Notices = db->Notices();
+    db->Close();
+    EXPECT_FALSE(error.IsSet()) << error.Description;
+    return run;
 }
 
 // A value for row n of a field of any type, distinct per row so unique indexes take it.
@@ -112,4 +152,4 @@ inline void KillAfterSteps(const std::function<void(int)>& work, int steps, usec
     ASSERT_FALSE(WIFEXITED(status) && WEXITSTATUS(status) != 0) << WEXITSTATUS(status);
 }
 
-}  // namespace vantrel
+}  // namespace vantrel::test_writer

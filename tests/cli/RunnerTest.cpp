@@ -16,9 +16,11 @@ struct Result {
 };
 
 // Runs vantrel-run with `args`, feeding `input` to it; stdout (and stderr, merged) comes back.
-Result Runner(const std::string& args, const std::string& input = "") {
-    const std::string command =
-        "printf '%s' '" + input + "' | " + std::string(VANTREL_RUNNER) + " " + args + " 2>&1";
+// `environment` ("NAME=value ") is set for the runner alone.
+Result Runner(const std::string& args, const std::string& input = "",
+              const std::string& environment = "") {
+    const std::string command = "printf '%s' '" + input + "' | " + environment +
+                                std::string(VANTREL_RUNNER) + " " + args + " 2>&1";
     Result r;
     FILE* pipe = ::popen(command.c_str(), "r");
     if (!pipe) return r;
@@ -83,10 +85,24 @@ TEST(Runner, RunsADefinitionAndReportsThroughItsExitStatus) {
     EXPECT_EQ(Runner("--yes /nonexistent.imp").status, 2);
 }
 
+TEST(Runner, AMissingTemporaryFolderIsNoReasonToAbort) {
+    test::TempDir dir;
+    const std::string ok = MakeDefinition(dir, "CREATE TABLE t (code TEXT, n TEXT);",
+                                          test::Fixture("text/DATA.CSV"));
+    Result r = Runner("--yes " + ok, "", "TMPDIR=/nonexistent/folder ");
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(r.out.find("tを 3件"), std::string::npos) << r.out;
+}
+
 TEST(Runner, ListsTablesAndFieldsForScripts) {
     Result r = Runner("--tables " + test::Fixture("excel/mixed_types.xls"));
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "Sheet1$\n売上$\n");
+    r = Runner("--tables " + test::Fixture("excel/mixed_types.xlsx"));
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "Sheet1$\n売上$\n");
+    r = Runner("--fields " + test::Fixture("excel/header_row3.xlsx") + " 明細$ --header-row 3");
+    EXPECT_EQ(r.out, "コード\n品名\n数量\n単価\n納品日\n");
     r = Runner("--fields " + test::Fixture("text/tab_delimited.txt") + " x --delimiter '\\t'");
     EXPECT_EQ(r.out, "コード\n品名\n数量\n備考\n");
     r = Runner("--fields " + test::Fixture("text/no_header_3_then_5.csv") + " x --header-row 0");

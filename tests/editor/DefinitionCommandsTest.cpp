@@ -5,6 +5,7 @@
 #include <deque>
 #include <filesystem>
 
+#include "SqliteSupport.h"
 #include "TestSupport.h"
 #include "model/DefinitionFile.h"
 
@@ -106,6 +107,30 @@ TEST(DefinitionCommands, OpeningRebuildsTheGridAndKeepsEachPairWhole) {
     EXPECT_NE(g.state.Errors.Text().find("(53)"), std::string::npos);
 }
 
+TEST(DefinitionCommands, ATextTableSavedEitherWayKeepsItsPairsWhenItsFileIsChosenAgain) {
+    for (const char* saved : {"DATA.CSV", "DATA"}) {
+        Fixture f;
+        ImportDefinition def;
+        def.OutputPath = test::MakeDatabase(f.dir, "out.sqlite", "CREATE TABLE A (C TEXT, N TEXT)");
+        def.InputPath = test::Fixture("text/DATA.CSV");
+        def.Allocate(1, 2);
+        def.TableCount = 1;
+        def.Table(1) = TableSetting{1, 0, "A", saved, "", 0, WriteMode::New, 1, ","};
+        def.FieldPairs(1, 1) = FieldPair{"CODE", "C"};
+        def.FieldPairs(1, 2) = FieldPair{"NAME", "N"};
+        ErrorLog log;
+        ASSERT_TRUE(SaveDefinitionFile(f.dir.File("d.imp"), def, 205, log));
+
+        ASSERT_TRUE(f.commands.OpenDefinition(f.dir.File("d.imp")));
+        EXPECT_EQ(f.panel.Grid.Text(0, kInputSide), "DATA") << saved;
+        EXPECT_EQ(f.state.Definition.Table(1).InTable, "DATA") << "the form the catalog lists";
+        EXPECT_FALSE(f.catalog.ChooseFile(kInputSide, def.InputPath)) << f.state.Errors.Text();
+        EXPECT_EQ(f.panel.Grid.Text(0, kInputSide), "DATA") << saved;
+        EXPECT_EQ(f.state.Definition.FieldPairs(1, 1), (FieldPair{"CODE", "C"})) << saved;
+        EXPECT_EQ(f.state.Definition.FieldPairs(1, 2), (FieldPair{"NAME", "N"})) << saved;
+    }
+}
+
 TEST(DefinitionCommands, SaveProposalsAndTheQuestionsBeforeDiscarding) {
     Fixture f;
     f.dialogs.Paths = {f.dir.File("a.txt.d/x.txt")};
@@ -130,6 +155,29 @@ TEST(DefinitionCommands, SaveProposalsAndTheQuestionsBeforeDiscarding) {
     EXPECT_EQ(f.panel.Grid.Rows(), 0);
     EXPECT_FALSE(f.state.Definition.Modified);
     EXPECT_EQ(f.commands.Caption(), "Vantrel");
+
+    // A name without extension is saved with ".imp", which the open dialog and the command
+    // line look for; an existing file of that name is only replaced when the user agrees.
+    f.dialogs.Paths = {f.dir.File("job1")};
+    EXPECT_TRUE(f.commands.SaveDefinition());
+    EXPECT_TRUE(std::filesystem::exists(f.dir.File("job1.imp")));
+    EXPECT_FALSE(std::filesystem::exists(f.dir.File("job1")));
+    EXPECT_EQ(f.commands.DialogFileName(), f.dir.File("job1.imp"));
+    const std::string before = test::ReadBytes(f.dir.File("job1.imp"));
+    f.state.Definition.OutputPath = "/changed.mdb";
+    f.dialogs.Paths = {f.dir.File("job1")};
+    f.prompt.Answers = {false};
+    EXPECT_FALSE(f.commands.SaveDefinition());
+    EXPECT_EQ(f.prompt.Questions.back(),
+              f.dir.File("job1.imp") + " は既にあります。\n上書きしますか？");
+    EXPECT_EQ(test::ReadBytes(f.dir.File("job1.imp")), before);
+    f.dialogs.Paths = {f.dir.File("job1")};
+    f.prompt.Answers = {true};
+    EXPECT_TRUE(f.commands.SaveDefinition());
+    EXPECT_NE(test::ReadBytes(f.dir.File("job1.imp")), before);
+    f.dialogs.Paths = {f.dir.File("job.v2")};
+    EXPECT_TRUE(f.commands.SaveDefinition());
+    EXPECT_TRUE(std::filesystem::exists(f.dir.File("job.v2"))) << "an extension chosen is kept";
 
     // A cancelled open dialog leaves an empty definition.
     EXPECT_FALSE(f.commands.OpenDefinition());

@@ -94,6 +94,13 @@ TEST(ImportMethod, LoadingShowsTheControlsAndPreviewOfEachInputKind) {
     EXPECT_EQ(xls.Form().List1.Items[0], "1\tID\t氏名\t\t金額\t日付\t日時\t時刻\t有効\tメモ\t");
     EXPECT_TRUE(xls.Form().Check2.Visible && xls.Form().CmdOK.Visible);
     EXPECT_FALSE(xls.Form().Text2.Visible);
+    MethodDialog xlsx(Fixture("excel/mixed_types.xlsx"), "Sheet1$");
+    xlsx.dialog.Load();
+    EXPECT_EQ(xlsx.Form().List1.Items, xls.Form().List1.Items) << "read like its .xls twin";
+    EXPECT_TRUE(xlsx.Form().Check2.Visible && xlsx.Form().CmdOK.Visible &&
+                xlsx.Form().Frame2.Visible);
+    EXPECT_EQ(MethodInputOf("/d/book.XLSM"), MethodInput::Xls);
+    EXPECT_EQ(MethodInputOf("/d/book.xlsb"), MethodInput::Other);
 
     MethodDialog mdb(Fixture("access/jet4_v2000.mdb"), "NoIndex");
     mdb.Pair().SkipRows = "2";
@@ -211,6 +218,10 @@ TEST(ImportMethod, HeaderRowShownFollowsTheBoxesWithoutStoring) {
     csv.dialog.Text1Change("2");
     csv.dialog.Text1LostFocus();
     EXPECT_EQ(csv.Form().Label3.Caption, "1行目");
+    // However long the list, every entry counts, as it does in the run.
+    csv.dialog.Text1Change("40000-80000,1-3");
+    csv.dialog.CmdOKClick();
+    EXPECT_EQ(csv.Form().Label3.Caption, "4行目");
 
     // A pair without header opens so, and keeps its fields when applied unchanged.
     MethodDialog bare(Fixture("text/no_header_3_then_5.csv"), "no_header_3_then_5.csv");

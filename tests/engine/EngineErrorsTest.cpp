@@ -5,6 +5,7 @@
 #include <random>
 
 #include "TestSupport.h"
+#include "WorkbookSupport.h"
 #include "sources/engine/Engine.h"
 #include "sources/engine/JetErrors.h"
 
@@ -65,9 +66,10 @@ TEST(EngineErrors, MissingWrongAndForeignFilesGiveTheirErrors) {
     std::filesystem::copy_file(Fixture("excel/mixed_types.xls"), dir.File("book.mdb"));
     EXPECT_EQ(OpenError(dir.File("book.mdb")), JetError::UnrecognizedFormat);
 
-    // Workbooks: only a real .xls opens with the Excel connect string.
+    // Workbooks: only a real workbook opens with the Excel connect string, whatever its name.
     std::filesystem::copy_file(Fixture("excel/mixed_types.xlsx"), dir.File("new.xls"));
-    EXPECT_EQ(OpenError(dir.File("new.xls"), kExcel), JetError::ExternalTableFormat);
+    EXPECT_EQ(ReadEverything(dir.File("new.xls"), kExcel), 0) << "read as the package it is";
+    EXPECT_EQ(OpenError(dir.File("new.xls")), JetError::UnrecognizedFormat) << "no database";
     EXPECT_EQ(OpenError(dir.File("text.mdb"), kExcel), JetError::ExternalTableFormat);
     EXPECT_EQ(OpenError(Fixture("access/jet4_v2000.mdb"), kExcel), JetError::ExternalTableFormat);
     const std::string cut = Truncated(dir, Fixture("excel/empty_and_large.xls"), 600000, "cut.xls");
@@ -104,9 +106,11 @@ TEST(EngineErrors, DamagedFilesNeverCrashOrHangTheProgram) {
     std::mt19937 random(20261208);
     const std::string mdb = test::ReadBytes(Fixture("access-made/adox_jet4.mdb"));
     const std::string xls = test::ReadBytes(Fixture("excel/header_row3.xls"));
+    const std::string xlsx = test::ReadBytes(Fixture("excel/header_row3.xlsx"));
     for (int i = 0; i < 12; ++i) {
         for (const auto& [original, name, connect] :
-             {std::tuple{&mdb, "f.mdb", ""}, std::tuple{&xls, "f.xls", kExcel}}) {
+             {std::tuple{&mdb, "f.mdb", ""}, std::tuple{&xls, "f.xls", kExcel},
+              std::tuple{&xlsx, "f.xlsx", kExcel}}) {
             std::string damaged = *original;
             for (int k = 0; k < 40; ++k) {
                 const std::size_t at = 512 + random() % (damaged.size() - 512);
@@ -124,6 +128,74 @@ TEST(EngineErrors, DamagedFilesNeverCrashOrHangTheProgram) {
         }
     }
     ::unsetenv("VANTREL_READER_TIMEOUT_MS");
+}
+
+// The error reading the first sheet of a workbook, with its message.
+ErrorState XlsxError(const std::string& path) {
+    ErrorState error;
+    Engine engine(error);
+    auto db = engine.OpenDatabase(path, 0, true, kExcel);
+    if (db) {
+        auto rs = db->OpenRecordset("S$");
+        while (rs && !rs->Eof())
+            rs->MoveNext();
+    }
+    EXPECT_TRUE(error.IsSet()) << path;
+    EXPECT_NE(error.Description.find(path), std::string::npos) << error.Description;
+    return error;
+}
+
+TEST(EngineErrors, BrokenXlsxWorkbooksGiveAMessageNamingTheFileAndTheReason) {
+    TempDir dir;
+    test::XlsxSpec spec;
+    spec.SharedStrings = {"<t>a</t>"};
+    spec.Sheets.push_back({"S", "<row r=\"1\"><c t=\"s\"><v>0</v></c></row>"});
+    const test::ZipEntries good = test::XlsxEntries(spec);
+    const auto write = [&](const char* name, const std::string& bytes) {
+        test::WriteBytes(dir.File(name), bytes);
+        return dir.File(name);
+    };
+    const auto reason = [](const ErrorState& e, const char* text) {
+        return e.Description.find(text) != std::string::npos;
+    };
+
+    EXPECT_EQ(XlsxError(write("text.xlsx", "ID,Name\r\n")).Number, JetError::ExternalTableFormat);
+    const ErrorState cut = XlsxError(write("cut.xlsx", test::ZipBytes(good).substr(0, 300)));
+    EXPECT_EQ(cut.Number, JetError::CannotOpenDatabase);
+    EXPECT_TRUE(reason(cut, "ZIP 形式")) << cut.Description;
+    const ErrorState empty = XlsxError(write("empty.xlsx", test::ZipBytes({{"a.txt", "a"}})));
+    EXPECT_EQ(empty.Number, JetError::ExternalTableFormat);
+    EXPECT_TRUE(reason(empty, "ブックの本体")) << empty.Description;
+
+    const ErrorState missing = XlsxError(
+        write("missing.xlsx",
+              test::ZipBytes(test::WithEntry(good, "xl/worksheets/sheet1.xml", nullptr))));
+    EXPECT_EQ(missing.Number, JetError::CannotOpenDatabase);
+    EXPECT_TRUE(reason(missing, "'xl/worksheets/sheet1.xml' がありません")) << missing.Description;
+
+    const std::string broken = "<worksheet><sheetData><row><c><v>1</c></row>";
+    const ErrorState malformed = XlsxError(
+        write("malformed.xlsx",
+              test::ZipBytes(test::WithEntry(good, "xl/worksheets/sheet1.xml", &broken))));
+    EXPECT_EQ(malformed.Number, JetError::CannotOpenDatabase);
+    EXPECT_TRUE(reason(malformed, "XML が正しくありません（line 1: mismatched tag）"))
+        << malformed.Description;
+
+    // Shared strings that say they inflate to nearly 4 GB are refused before any inflating.
+    std::string bomb = test::ZipBytes(good);
+    const std::string part = "xl/sharedStrings.xml";
+    for (std::size_t at = bomb.find(part); at != std::string::npos; at = bomb.find(part, at + 1)) {
+        const bool central = at >= 46 && bomb.compare(at - 46, 4, "PK\x01\x02") == 0;
+        const bool local = at >= 30 && bomb.compare(at - 30, 4, "PK\x03\x04") == 0;
+        if (central || local) bomb.replace(at - (central ? 22 : 8), 4, "\x00\x00\x00\xF0", 4);
+    }
+    const ErrorState tooLarge = XlsxError(write("bomb.xlsx", bomb));
+    EXPECT_EQ(tooLarge.Number, JetError::CannotOpenDatabase);
+    EXPECT_TRUE(reason(tooLarge, "圧縮爆弾")) << tooLarge.Description;
+
+    const ErrorState locked = XlsxError(write("locked.xlsx", test::EncryptedPackageBytes()));
+    EXPECT_EQ(locked.Number, JetError::InvalidPassword);
+    EXPECT_TRUE(reason(locked, "パスワード")) << locked.Description;
 }
 
 TEST(EngineErrors, AReaderThatDiesOrStallsIsReportedAsDamage) {

@@ -2,6 +2,7 @@
 
 #include "EngineTestSupport.h"
 #include "TestSupport.h"
+#include "WorkbookSupport.h"
 
 namespace vantrel {
 namespace {
@@ -77,6 +78,21 @@ TEST(ExcelRead, SheetsAreTablesOfTextCellsFromTheFirstRow) {
     EXPECT_EQ(sales[3][4], "0.1");
     EXPECT_EQ(sales[2][2], "ベータ商事, 大阪支店");
     EXPECT_EQ(book.Cells("売上").size(), 6u) << "the sheet name without $ is accepted too";
+
+    // An error cell shows as Excel shows it, not as the number the library reports.
+    test::TempDir dir;
+    ASSERT_TRUE(test::WriteXlsWithErrorCell(dir.File("error.xls")));
+    ErrorState error;
+    Engine engine(error);
+    auto withError =
+        engine.OpenDatabase(dir.File("error.xls"), 1, true, "Excel 8.0;HDR=NO;IMEX=1;");
+    ASSERT_TRUE(withError);
+    auto errorSheet = withError->OpenRecordset("Sheet1$");
+    ASSERT_TRUE(errorSheet);
+    errorSheet->MoveNext();
+    EXPECT_EQ(errorSheet->GetValue(7).Str(), "#DIV/0!");
+    errorSheet->MoveNext();
+    EXPECT_EQ(errorSheet->GetValue(7).Str(), "FALSE");
 }
 
 TEST(ExcelRead, MixedColumnsEmptySheetsAndLargeSheets) {
@@ -109,6 +125,31 @@ TEST(ExcelRead, MixedColumnsEmptySheetsAndLargeSheets) {
 
     EXPECT_FALSE(large.db->OpenRecordset("NoSuchSheet$"));
     EXPECT_EQ(large.error.Number, 3078);
+}
+
+TEST(ExcelRead, XlsxWorkbooksGiveTheCellsOfTheirXlsTwins) {
+    for (const char* name :
+         {"mixed_types", "header_row3", "mixed_first_column", "empty_and_large"}) {
+        Workbook xls("excel/" + std::string(name) + ".xls");
+        Workbook xlsx("excel/" + std::string(name) + ".xlsx");
+        ASSERT_TRUE(xls.db && xlsx.db);
+        const std::vector<std::string> tables = test::UserTables(*xls.db);
+        EXPECT_EQ(test::UserTables(*xlsx.db), tables) << name;
+        for (const std::string& table : tables) {
+            auto a = xls.db->OpenRecordset(table);
+            auto b = xlsx.db->OpenRecordset(table);
+            ASSERT_TRUE(a && b) << table;
+            EXPECT_EQ(b->FieldCount(), a->FieldCount()) << table;
+            EXPECT_EQ(b->RecordCount(), a->RecordCount()) << table;
+            for (int32_t f = 0; f < a->FieldCount() && f < b->FieldCount(); ++f) {
+                EXPECT_EQ(b->Field(f).Name, a->Field(f).Name);
+                EXPECT_EQ(b->Field(f).Type, a->Field(f).Type);
+                EXPECT_EQ(b->Field(f).Size, a->Field(f).Size);
+            }
+            EXPECT_EQ(xlsx.Cells(table), xls.Cells(table)) << name << " " << table;
+        }
+        EXPECT_FALSE(xlsx.error.IsSet()) << xlsx.error.Description;
+    }
 }
 
 }  // namespace

@@ -186,6 +186,34 @@ TEST(SqliteBackend, WritesConvertTextAndReportConstraintsAsAccessErrors) {
     EXPECT_EQ(check->GetValue("登録日").ToText(), "2024/01/05");
 }
 
+TEST(SqliteBackend, OnlyCloseKeepsWhatWasWritten) {
+    TempDir dir;
+    const std::string path = MakeShopDatabase(dir);
+    ErrorState error;
+    Engine engine(error);
+    auto addRow = [&](const char* code) {
+        auto db = engine.OpenDatabase(path, 2, false);
+        EXPECT_TRUE(db) << error.Description;
+        auto rs = db->OpenRecordset("商品");
+        rs->AddNew();
+        rs->SetValue("コード", Value::Text(code));
+        rs->SetValue("名前", Value::Text("なし"));
+        rs->Update();
+        EXPECT_FALSE(error.IsSet()) << error.Description;
+        return db;
+    };
+    auto count = [&] {
+        auto db = engine.OpenDatabase(path, 0, true);
+        return db ? db->OpenRecordset("商品")->RecordCount() : -1;
+    };
+    addRow("D1")->DiscardChanges();
+    EXPECT_EQ(count(), 2) << "discarded";
+    addRow("D2").reset();
+    EXPECT_EQ(count(), 2) << "dropped without Close, as when a run ends by an exception";
+    addRow("D3")->Close();
+    EXPECT_EQ(count(), 3);
+}
+
 TEST(SqliteBackend, WorkDatabasesAreCreatedAndTablesAppended) {
     TempDir dir;
     ErrorState error;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 namespace vantrel {
 namespace {
 
@@ -122,6 +124,41 @@ TEST(TextConversion, ValuesBetweenTypes) {
     ASSERT_TRUE(ConvertValueToType(FieldType::Long, Value::Null(), out));
     EXPECT_TRUE(out.IsNull());
     EXPECT_FALSE(ConvertValueToType(FieldType::Long, Value::Text("x"), out));
+}
+
+TEST(TextConversion, FractionsAtTheEdgesOfWholeNumberTypes) {
+    Value out;
+    // 2^63 is the double just above the largest BigInt: refused, not cast out of range.
+    EXPECT_FALSE(ConvertValueToType(FieldType::BigInt, Value::Double(9223372036854775808.0), out));
+    ASSERT_TRUE(ConvertValueToType(FieldType::BigInt, Value::Double(-9223372036854775808.0), out));
+    EXPECT_EQ(out.Int(), INT64_MIN);
+    ASSERT_TRUE(ConvertValueToType(FieldType::Long, Value::Double(2147483647.4), out));
+    EXPECT_EQ(out.Int(), INT32_MAX);
+    EXPECT_FALSE(ConvertValueToType(FieldType::Long, Value::Double(2147483647.5), out))
+        << "rounds to 2147483648";
+    EXPECT_FALSE(ConvertValueToType(FieldType::BigInt, Value::Double(1e300), out));
+}
+
+TEST(TextConversion, SinglesAndTheFirstDayStayExact) {
+    constexpr float kMax = std::numeric_limits<float>::max();
+    // Nine digits name every Single; the largest one written so lies just above it as a double.
+    EXPECT_EQ(Convert(FieldType::Single, "3.40282347e+38"), Value::Single(kMax));
+    EXPECT_EQ(Convert(FieldType::Single, "-3.40282347e+38"), Value::Single(-kMax));
+    EXPECT_EQ(Convert(FieldType::Single, "2.71828175"), Value::Single(2.71828175f));
+    EXPECT_TRUE(Fails(FieldType::Single, "3.4028236e+38"));
+    Value out;
+    ASSERT_TRUE(ConvertValueToType(FieldType::Single, Value::Double(1e-30), out));
+    EXPECT_EQ(out, Value::Single(1e-30f));
+    ASSERT_TRUE(ConvertValueToType(FieldType::Double, Value::Single(1.1f), out));
+    EXPECT_EQ(out.Dbl(), static_cast<double>(1.1f)) << "a Single widens exactly";
+    EXPECT_EQ(Value::Single(2.71828175f).ToText(), "2.718282") << "seven digits, as Access shows";
+    EXPECT_EQ(Value::Single(1e-30f).ToText(), "1E-30");
+    // 0100-01-01 12:00 lies before the day number of 0100-01-01 itself.
+    ASSERT_TRUE(ConvertValueToType(FieldType::Date, Value::DateTime(-657434.5), out));
+    EXPECT_EQ(out.ToText(), "0100/01/01 12:00:00");
+    EXPECT_EQ(DateText("0100/01/01 23:59:59"), "0100/01/01 23:59:59");
+    EXPECT_FALSE(ConvertValueToType(FieldType::Date, Value::Double(-657435.0), out));
+    EXPECT_FALSE(ConvertValueToType(FieldType::Date, Value::Double(2958466.0), out));
 }
 
 TEST(Value, TextFormsAsAccessShowsThem) {

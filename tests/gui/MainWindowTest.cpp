@@ -15,62 +15,16 @@
 #include <deque>
 
 #include "ErrorWindow.h"
-#include "MainWindow.h"
-#include "SqliteSupport.h"
-#include "TestSupport.h"
+#include "GuiSuites.h"
+#include "GuiSupport.h"
 
 using namespace vantrel;
 using namespace vantrel::gui;
 
-namespace {
-
-struct Answers : UserPrompt {
-    std::vector<std::string> Messages, Questions;
-    int ErrorWindows = 0;
-    bool AskYesNo(const std::string& q) override {
-        Questions.push_back(q);
-        return true;
-    }
-    void ShowMessage(const std::string& m, const std::string&) override { Messages.push_back(m); }
-    void ShowErrorWindow() override { ++ErrorWindows; }
-};
-
-struct Files : FileDialogs {
-    std::string Output, Input, Definition;
-    std::optional<std::string> AskDataFile(int side) override { return side == 0 ? Output : Input; }
-    std::optional<std::string> AskSavePath(const std::string&, const std::string&) override {
-        return Definition;
-    }
-    std::optional<std::string> AskOpenPath(const std::string&, const std::string&) override {
-        return Definition;
-    }
-};
-
-// A started, shown main window whose questions and file dialogs are answered by the test.
-struct OpenWindow {
-    SessionState state;
-    MainWindow window{state};
-    Answers answers;
-    Files files;
-    bool started = false;
-    OpenWindow(const std::string& output, const std::string& input) {
-        files.Output = output;
-        files.Input = input;
-        window.SetPrompt(&answers);
-        window.SetFileDialogs(&files);
-        started = window.StartUp(QString());
-        window.show();
-    }
-};
-
-template <typename T>
-T* Child(QWidget* w, const char* name) {
-    T* child = w->findChild<T*>(QString::fromUtf8(name));
-    if (!child) qFatal("no control %s", name);
-    return child;
-}
-
-}  // namespace
+using test::Answers;
+using test::Child;
+using test::Files;
+using test::OpenWindow;
 
 class MainWindowTest : public QObject {
     Q_OBJECT
@@ -387,5 +341,8 @@ void MainWindowTest::StartingWithADefinitionOnTheCommandLine() {
     }
 }
 
-QTEST_MAIN(MainWindowTest)
+std::unique_ptr<QObject> vantrel::test::MakeMainWindowTest() {
+    return std::make_unique<MainWindowTest>();
+}
+
 #include "MainWindowTest.moc"

@@ -158,6 +158,36 @@ TEST(DefinitionFile, TextWithoutCp932FormIsWrittenAsUtf8WithBom) {
     EXPECT_EQ(back.FieldPairs(1, 1).OutField, "ID");
 }
 
+// Saves `def`, reads the file back and returns what was read.
+ImportDefinition SaveAndReopen(ImportDefinition def, std::string* bytes = nullptr) {
+    TempDir dir;
+    ErrorLog log;
+    EXPECT_TRUE(SaveDefinitionFile(dir.File("n.imp"), def, 205, log)) << log.Text();
+    if (bytes) *bytes = ReadBytes(dir.File("n.imp"));
+    ImportDefinition back;
+    EXPECT_TRUE(ReadDefinitionFile(dir.File("n.imp"), back, log)) << log.Text();
+    EXPECT_TRUE(log.Empty()) << log.Text();
+    return back;
+}
+
+TEST(DefinitionFile, NamesTheConverterWouldChangeAreSavedAsUtf8) {
+    for (const std::string name :
+         {"期間（4月〜6月）", "金額(¥)", "A−B", "x—y", "‖", "¢", "£", "¬"}) {
+        ImportDefinition def = ExampleDefinition();
+        def.FieldPairs(1, 2) = FieldPair{name, name};
+        std::string bytes;
+        const ImportDefinition back = SaveAndReopen(def, &bytes);
+        EXPECT_EQ(bytes.substr(0, 3), std::string(kUtf8Bom)) << name;
+        EXPECT_EQ(back.FieldPairs(1, 2), (FieldPair{name, name}));
+    }
+    // Their CP932 partners and the symbols with NEC/IBM duplicates keep the file in CP932.
+    ImportDefinition def = ExampleDefinition();
+    def.FieldPairs(1, 2) = FieldPair{"～\\－―∥￠￡", "￢∵≒≡∫∮√⊥∠∟⊿∩∪"};
+    std::string bytes;
+    EXPECT_EQ(SaveAndReopen(def, &bytes).FieldPairs(1, 2), def.FieldPairs(1, 2));
+    EXPECT_NE(bytes.substr(0, 3), std::string(kUtf8Bom));
+}
+
 TEST(DefinitionFile, FailedSaveKeepsTheOldFileAndReportsIt) {
     TempDir dir;
     ImportDefinition def = ExampleDefinition();
@@ -272,20 +302,135 @@ TEST(DefinitionFile, ReaderFailuresAreLoggedWithTheirNumbers) {
 }
 
 TEST(DefinitionFile, AbsurdSizesStopTheReadingWithoutExhaustingMemory) {
+    // A few bytes claiming millions of table slots or field positions, or more than any output
+    // database holds, are refused before anything is allocated.
     for (const auto& [tableMax, tableCount, fieldMax] :
-         {std::tuple{2000000000, 1, 2000000000}, std::tuple{100000, 1, 1000}, std::tuple{-3, 0, 5},
-          std::tuple{3, -1, 5}, std::tuple{3, 1, -7}}) {
+         {std::tuple{9999999, 0, 0}, std::tuple{0, 0, 9999999},
+          std::tuple{2000000000, 1, 2000000000}, std::tuple{100000, 1, 1000},
+          std::tuple{32769, 0, 0}, std::tuple{0, 0, 2001}, std::tuple{32768, 0, 100},
+          std::tuple{-3, 0, 5}, std::tuple{3, 1, -7}}) {
         ReadResult r = ReadText(Header(tableMax, tableCount, fieldMax));
         EXPECT_FALSE(r.ok);
         ASSERT_EQ(r.log.ErrorCount(), 1);
-        EXPECT_NE(r.log.Line(1).find("(7)"), std::string::npos) << r.log.Line(1);
+        EXPECT_EQ(r.log.Line(1), "定義ファイルのテーブル最大数 (" + std::to_string(tableMax) +
+                                     ") またはフィールド最大数 (" + std::to_string(fieldMax) +
+                                     ") が不正です。メモリが不足しています。 (7)");
         EXPECT_EQ(r.def.TableCount, 0);
         EXPECT_EQ(r.def.Tables.size(), 1u);
+        EXPECT_EQ(r.def.FieldPairs.FieldBound(), 0);
     }
-    // A large but sane definition still reads.
-    ReadResult ok = ReadText(Header(1000, 0, 900));
-    EXPECT_TRUE(ok.ok) << ok.log.Text();
-    EXPECT_EQ(ok.def.FieldPairs.FieldBound(), 900);
+    // The largest sane claims still read.
+    for (const auto& [tableMax, fieldMax] :
+         {std::pair{1000, 900}, std::pair{32768, 0}, std::pair{400, 2000}}) {
+        ReadResult ok = ReadText(Header(tableMax, 0, fieldMax));
+        EXPECT_TRUE(ok.ok) << ok.log.Text();
+        EXPECT_EQ(ok.def.TableMax, tableMax);
+        EXPECT_EQ(ok.def.FieldPairs.FieldBound(), fieldMax);
+    }
+}
+
+TEST(DefinitionFile, UnusableValuesAreNamedWithTheirPair) {
+    // A negative table count is its own problem, not one of the sizes.
+    ReadResult negative = ReadText(Header(2, -1, 0));
+    EXPECT_FALSE(negative.ok);
+    ASSERT_EQ(negative.log.ErrorCount(), 1);
+    EXPECT_EQ(negative.log.Line(1),
+              "定義ファイルのテーブル数 (-1) が不正です。インデックスが有効範囲にありません。 (9)");
+
+    // A write mode outside 0-2 and a negative header row are named with their pair; the rest of
+    // the definition is still read, and the result says it cannot be used as it is.
+    ReadResult r = ReadText(Header(3, 3, 1) + "1,\"顧客\",\"customers\",1,0,\"\",3,1,\",\"\r\n" +
+                            "\"ID\",\"id\"\r\n" + "2,\"商品\",\"items\",0,0,\"\",1,-1,\",\"\r\n" +
+                            "3,\"在庫\",\"stock\",0,0,\"\",2,0,\",\"\r\n");
+    EXPECT_FALSE(r.ok);
+    ASSERT_EQ(r.log.ErrorCount(), 2) << r.log.Text();
+    EXPECT_EQ(r.log.Line(1),
+              "定義ファイルの 1 番目のテーブル「顧客」(入力「customers」) の書き込み方法 (3) "
+              "が不正です。0 (新規)、1 (追加)、2 (更新) のどれかにして下さい。");
+    EXPECT_EQ(r.log.Line(2),
+              "定義ファイルの 2 番目のテーブル「商品」(入力「items」) の見出し行 (-1) "
+              "が不正です。0 (見出しなし) か 1 以上の行番号にして下さい。");
+    EXPECT_EQ(r.def.TableCount, 3);
+    EXPECT_EQ(r.def.FieldPairs(1, 1), (FieldPair{"id", "ID"}));
+    EXPECT_EQ(r.def.Table(3).WriteMode, WriteMode::Update);
+}
+
+TEST(DefinitionFile, SavedCountsAlwaysMatchTheLinesThatFollow) {
+    // The output database lost tables: fewer slots than the grid has pairs. Only the pairs that
+    // exist are written, and the file reopens.
+    ImportDefinition def = ExampleDefinition();
+    def.TableMax = 1;
+    def.Tables.resize(2);
+    def.FieldPairs.Reshape(1, 12, 1, 12);
+    def.TableCount = 3;
+    ImportDefinition back = SaveAndReopen(def);
+    EXPECT_EQ(back.TableCount, 1);
+    EXPECT_EQ(back.TableMax, 1);
+    EXPECT_EQ(back.Table(1).OutTable, "Customers");
+    EXPECT_EQ(back.FieldPairs(1, 2), (FieldPair{"name", "Name"}));
+
+    // Room the reader would refuse is given up; what the lines hold is kept.
+    ImportDefinition wide = ExampleDefinition();
+    wide.Allocate(kMaxDefinitionTables, 40);
+    wide.TableCount = 1;
+    wide.Table(1) = ExampleDefinition().Table(1);
+    wide.FieldPairs(1, 1) = FieldPair{"id", "ID"};
+    back = SaveAndReopen(wide);
+    EXPECT_EQ(back.TableMax, 1);
+    EXPECT_EQ(back.FieldMax, 1);
+    EXPECT_EQ(back.FieldPairs(1, 1), (FieldPair{"id", "ID"}));
+}
+
+TEST(DefinitionFile, QuotesInNamesAreDoubledAndReadBack) {
+    ImportDefinition def = ExampleDefinition();
+    def.Table(1).OutTable = "\"引用\"表";
+    def.FieldPairs(1, 1) = FieldPair{"彼は\"はい\"と言った", "\""};
+    def.FieldPairs(1, 2) = FieldPair{"a\",\"b", "末尾\"\""};
+    std::string bytes;
+    const ImportDefinition back = SaveAndReopen(def, &bytes);
+    EXPECT_NE(Cp932ToUtf8(bytes).find("\"\"\"引用\"\"表\""), std::string::npos);
+    EXPECT_EQ(back.Table(1).OutTable, "\"引用\"表");
+    EXPECT_EQ(back.FieldPairs(1, 1), def.FieldPairs(1, 1));
+    EXPECT_EQ(back.FieldPairs(1, 2), def.FieldPairs(1, 2));
+    EXPECT_EQ(back.Table(1).Delimiter, ",") << "the pair after the quotes is not shifted";
+
+    // A file written without doubled quotes reads as it always did.
+    ReadResult plain =
+        ReadText(Header(1, 1, 1) + "1,\"T\",\"\",1,0,\"\",0,1,\",\"\r\n\"A\",\"\"\r\n");
+    ASSERT_TRUE(plain.ok) << plain.log.Text();
+    EXPECT_EQ(plain.def.Table(1).InTable, "");
+    EXPECT_EQ(plain.def.FieldPairs(1, 1), (FieldPair{"", "A"}));
+}
+
+TEST(DefinitionFile, ATextInputsTableReadsAsTheCatalogNamesIt) {
+    // Saved as the whole file name or as the name the catalog gives it: read as the latter.
+    for (const auto& [input, saved, read] :
+         {std::tuple{"C:\\in\\customers.csv", "customers.csv", "customers"},
+          std::tuple{"/in/sales.2024.CSV", "sales.2024.CSV", "sales"},
+          std::tuple{"/in/sales.2024.csv", "sales", "sales"},
+          std::tuple{"/in/list.txt", "list.txt", "list"},
+          std::tuple{"/in/book.xls", "Sheet1.a$", "Sheet1.a$"},
+          std::tuple{"/in/db.v2.mdb", "t.x", "t.x"}, std::tuple{"", "a.csv", "a.csv"}}) {
+        ImportDefinition def = ExampleDefinition();
+        def.InputPath = input;
+        def.Table(1).InTable = saved;
+        EXPECT_EQ(SaveAndReopen(def).Table(1).InTable, read) << input << " " << saved;
+    }
+}
+
+TEST(DefinitionFile, SaveIsRefusedWhenTheFileWouldNotReadBack) {
+    TempDir dir;
+    ImportDefinition def = ExampleDefinition();
+    def.FieldPairs(1, 2).InField = "broken\xFF";  // not UTF-8: it would come back changed
+    def.Modified = true;
+    ErrorLog log;
+    EXPECT_FALSE(SaveDefinitionFile(dir.File("x.imp"), def, 205, log));
+    EXPECT_TRUE(def.Modified);
+    EXPECT_FALSE(std::filesystem::exists(dir.File("x.imp")));
+    ASSERT_EQ(log.ErrorCount(), 1);
+    EXPECT_EQ(log.Line(1),
+              "ｲﾝﾎﾟｰﾄ方法を保存できませんでした。次の行を保存したとおりに読み戻せません: "
+              "\"Name\",\"broken\xFF\"");
 }
 
 TEST(DefinitionFile, ValueTokenizerFollowsTheFileNotTheLines) {

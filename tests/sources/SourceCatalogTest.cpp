@@ -20,7 +20,9 @@ TEST(SourceCatalog, PathsAndFileKinds) {
     EXPECT_EQ(FileKindOf("x.AccDB"), FileKind::AccessDatabase);
     EXPECT_EQ(FileKindOf("x.mde"), FileKind::AccessDatabase);
     EXPECT_EQ(FileKindOf("x.sqlite3"), FileKind::SqliteDatabase);
-    EXPECT_EQ(FileKindOf("x.xlsx"), FileKind::None);
+    EXPECT_EQ(FileKindOf("x.xlsx"), FileKind::ExcelWorkbook);
+    EXPECT_EQ(FileKindOf("C:\\in\\MACRO.XLSM"), FileKind::ExcelWorkbook);
+    EXPECT_EQ(FileKindOf("x.xlsb"), FileKind::None) << "binary workbooks are not read";
     EXPECT_EQ(FileKindOf("C:\\old.files\\data"), FileKind::None) << "a dot in the folder only";
     EXPECT_EQ(FileKindOf("noext"), FileKind::None);
     EXPECT_EQ(FolderOf("C:\\in\\a.csv"), "C:\\in\\");
@@ -41,9 +43,16 @@ TEST(SourceCatalog, DefaultHeaderRow) {
     EXPECT_EQ(s.HeaderRow, 0);
     DefaultHeaderRow(s, "/d/in.XLS", false);
     EXPECT_EQ(s.HeaderRow, 4);
+    DefaultHeaderRow(s, "/d/in.xlsx", false);
+    EXPECT_EQ(s.HeaderRow, 4) << "every workbook skips to its header";
+    DefaultHeaderRow(s, "/d/in.Xlsm", false);
+    EXPECT_EQ(s.HeaderRow, 4);
     s.SkipRows = "1-500";
     DefaultHeaderRow(s, "/d/in.txt", false);
     EXPECT_EQ(s.HeaderRow, 1);
+    s.SkipRows = "40000-80000,1-2";  // the head of a long list counts as much as its tail
+    DefaultHeaderRow(s, "/d/in.csv", false);
+    EXPECT_EQ(s.HeaderRow, 3);
     s.SkipRows = "";
     DefaultHeaderRow(s, "/d/in.mdb", false);
     EXPECT_EQ(s.HeaderRow, 1);
@@ -267,6 +276,36 @@ TEST(SourceCatalog, AccessAndExcelFilesListTablesAndFields) {
     f.catalog.ListFields(1, kInputSide, in);
     EXPECT_EQ(in.ToVector(),
               (std::vector<std::string>{"コード", "品名", "数量", "単価", "納品日"}));
+}
+
+TEST(SourceCatalog, XlsxWorkbooksListTheTablesAndFieldsOfTheirXlsTwins) {
+    for (const char* name :
+         {"mixed_types", "header_row3", "mixed_first_column", "empty_and_large"}) {
+        std::vector<std::vector<std::string>> listed;
+        for (const char* ext : {".xls", ".xlsx"}) {
+            CatalogFixture f;
+            f.state.Definition.Allocate(1, 1);
+            EXPECT_FALSE(
+                f.catalog.ChooseFile(kInputSide, test::Fixture("excel/" + std::string(name) + ext)))
+                << f.state.Errors.Text();
+            std::vector<std::string> all = f.panel.Lists[kInputSide].Items();
+            for (const std::string& table : f.panel.Lists[kInputSide].Items()) {
+                for (int32_t header : {0, 3}) {
+                    f.state.Definition.Table(1).InTable = table;
+                    f.state.Definition.Table(1).HeaderRow = header;
+                    NameList fields;
+                    f.catalog.ListFields(1, kInputSide, fields);
+                    all.push_back(table + "/" + std::to_string(header) + ":");
+                    for (const auto& field : fields.ToVector())
+                        all.push_back(field);
+                }
+            }
+            EXPECT_TRUE(f.state.Errors.Empty()) << name << ext << ": " << f.state.Errors.Text();
+            listed.push_back(all);
+        }
+        EXPECT_EQ(listed[0], listed[1]) << name;
+        EXPECT_GT(listed[1].size(), 4u) << name;
+    }
 }
 
 TEST(SourceCatalog, ADamagedAccessFileIsLoggedAndNotListed) {

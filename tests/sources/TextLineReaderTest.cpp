@@ -2,7 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <tuple>
+
 #include "TestSupport.h"
+#include "common/Encoding.h"
 #include "sources/DelimitedText.h"
 
 namespace vantrel {
@@ -137,6 +142,112 @@ TEST(TextLineReader, InvalidBytesAreReplacedAndReportedOnce) {
     FileLines bom = ReadAll(dir.File("bom.csv"));
     EXPECT_EQ(bom.lines[1], "\xEF\xBF\xBD(");
     EXPECT_EQ(bom.firstInvalidLine, 2);
+}
+
+// Bytes this process has read so far (every read call, cached or not).
+int64_t BytesReadByThisProcess() {
+    std::ifstream io("/proc/self/io");
+    std::string key;
+    int64_t value = 0;
+    while (io >> key >> value)
+        if (key == "rchar:") return value;
+    return -1;
+}
+
+TEST(TextLineReader, HalfWidthKanaFilesAreReadAsShiftJis) {
+    test::TempDir dir;
+    std::string sjis;
+    ASSERT_TRUE(Utf8ToCp932("ﾒｰ,ﾏｲﾅｽ\r\nﾏｲﾅｽ,ﾒｰ\r\n", sjis));
+    ASSERT_TRUE(IsValidUtf8(sjis));
+    test::WriteBytes(dir.File("kana.csv"), sjis);
+    const FileLines kana = ReadAll(dir.File("kana.csv"));
+    EXPECT_EQ(kana.layout.Encoding, TextEncoding::Cp932);
+    EXPECT_EQ(kana.lines, (std::vector<std::string>{"ﾒｰ,ﾏｲﾅｽ", "ﾏｲﾅｽ,ﾒｰ"}));
+
+    // The same names written in UTF-8 stay UTF-8.
+    test::WriteBytes(dir.File("utf8.csv"), "ﾒｰ,ﾏｲﾅｽ\r\n");
+    EXPECT_EQ(ReadAll(dir.File("utf8.csv")).lines, (std::vector<std::string>{"ﾒｰ,ﾏｲﾅｽ"}));
+}
+
+TEST(TextLineReader, EncodingIsSettledWhereTheFirstNonAsciiTextIs) {
+    // Far more plain ASCII than the sample before the first Japanese text: the reader decides
+    // where that text is, in either encoding.
+    std::string ascii;
+    for (int i = 0; ascii.size() < 600000; ++i)
+        ascii += "code" + std::to_string(i) + ",plain\r\n";
+    test::TempDir dir;
+    std::string kana;
+    ASSERT_TRUE(Utf8ToCp932("ﾏｲﾅｽ,ﾒｰ\r\n", kana));
+    for (const auto& [name, tail, encoding] :
+         {std::tuple{"late_sjis.csv", kana, TextEncoding::Cp932},
+          std::tuple{"late_utf8.csv", std::string("ﾏｲﾅｽ,ﾒｰ\r\n"), TextEncoding::Utf8}}) {
+        test::WriteBytes(dir.File(name), ascii + tail);
+        const FileLines late = ReadAll(dir.File(name));
+        EXPECT_EQ(late.layout.Encoding, encoding) << name;
+        EXPECT_TRUE(late.layout.EncodingSettled);
+        ASSERT_FALSE(late.lines.empty());
+        EXPECT_EQ(late.lines.back(), "ﾏｲﾅｽ,ﾒｰ") << name;
+        EXPECT_EQ(late.lines.front(), "code0,plain");
+        EXPECT_TRUE(late.log.Empty()) << late.log.Text();
+    }
+}
+
+TEST(TextLineReader, ALateContradictionLosesNoLine) {
+    // UTF-8 in the sample, then one line of Shift-JIS: that line is still returned, its bytes
+    // replaced and reported; the lines after it read as before.
+    std::string text;
+    int lines = 0;
+    for (; text.size() < 400000; ++lines)
+        text += std::to_string(lines) + ",山田太郎\r\n";
+    text += "sjis,\x82\xa0\r\nlast,東京\r\n";
+    test::TempDir dir;
+    test::WriteBytes(dir.File("mixed.csv"), text);
+    const FileLines mixed = ReadAll(dir.File("mixed.csv"));
+    EXPECT_EQ(mixed.layout.Encoding, TextEncoding::Utf8);
+    ASSERT_EQ(mixed.lines.size(), static_cast<std::size_t>(lines + 2));
+    EXPECT_EQ(mixed.lines[static_cast<std::size_t>(lines)], "sjis,\xEF\xBF\xBD\xEF\xBF\xBD");
+    EXPECT_EQ(mixed.lines.back(), "last,東京");
+    EXPECT_EQ(mixed.firstInvalidLine, lines + 1);
+    ASSERT_EQ(mixed.log.ErrorCount(), 1);
+    EXPECT_NE(mixed.log.Line(1).find(" の " + std::to_string(lines + 1) + " 行目に UTF-8 として"),
+              std::string::npos)
+        << mixed.log.Line(1);
+
+    // LF line ends at the start, CR LF later: the CR is not part of the line.
+    std::string lf;
+    for (int i = 0; i < 4000; ++i)
+        lf += std::string(99, 'x') + "\n";
+    test::WriteBytes(dir.File("ends.csv"), lf + "a\r\nb\n");
+    const FileLines ends = ReadAll(dir.File("ends.csv"));
+    EXPECT_TRUE(ends.layout.LfEndsLines);
+    ASSERT_EQ(ends.lines.size(), 4002u);
+    EXPECT_EQ(ends.lines[3999], std::string(99, 'x'));
+    EXPECT_EQ(ends.lines[4000], "a");
+    EXPECT_EQ(ends.lines[4001], "b");
+}
+
+TEST(TextLineReader, TheLayoutOfAHugeFileIsDecidedFromItsStart) {
+    // A 64 MiB file (sparse: its hole costs no disk) whose header is its only text.
+    test::TempDir dir;
+    const std::string path = dir.File("huge.csv");
+    std::string header;
+    ASSERT_TRUE(Utf8ToCp932("番号,ﾒｰ\r\n", header));
+    test::WriteBytes(path, header);
+    std::filesystem::resize_file(path, uint64_t{64} << 20);
+
+    const int64_t before = BytesReadByThisProcess();
+    ASSERT_GE(before, 0);
+    TextFileLayout layout;
+    ErrorState error;
+    ASSERT_TRUE(DetectTextFileLayout(path, layout, error));
+    TextLineReader reader;
+    ASSERT_TRUE(reader.Open(path, error));
+    std::string line;
+    ASSERT_TRUE(reader.ReadLine(line));
+    EXPECT_EQ(line, "番号,ﾒｰ");
+    EXPECT_EQ(layout.Encoding, TextEncoding::Cp932);
+    EXPECT_FALSE(layout.LfEndsLines);
+    EXPECT_LT(BytesReadByThisProcess() - before, 2 << 20) << "read a few samples, not the file";
 }
 
 TEST(TextLineReader, OpenFailuresSetRuntimeErrors) {

@@ -127,6 +127,25 @@ bool IsText(const JetColumn& column) {
     return column.Type == JetType::Text || column.Type == JetType::Memo;
 }
 
+// The characters of a stored Text value, or of a Memo's field or data; none when unreadable.
+std::optional<std::u16string> TextOf(const PageSource& file, const JetColumn& column,
+                                     std::string_view stored, bool memoIsData) {
+    if (column.Type == JetType::Text || memoIsData) return JetTextUnits(stored);
+    const auto data = ReadLongValue(file, stored);
+    if (!data) return std::nullopt;
+    return JetTextUnits(*data);
+}
+
+bool SameValue(const PageSource& file, const JetColumn& column,
+               const std::optional<std::string>& before, const std::optional<std::string>& after,
+               bool afterIsData) {
+    if (!before || !after) return before.has_value() == after.has_value();
+    if (*before == *after && !afterIsData) return true;
+    if (!IsText(column)) return false;
+    const auto old = TextOf(file, column, *before, false);
+    return old && old == TextOf(file, column, *after, afterIsData);
+}
+
 }  // namespace
 
 bool IndexSupportsKeys(const JetTable& table, const JetRealIndex& index, int version) {
@@ -183,6 +202,28 @@ std::optional<std::vector<std::optional<std::string_view>>> KeyValuesOfRow(
     return values;
 }
 
+std::vector<bool> IndexesTouched(const PageSource& file, const JetTable& table,
+                                 const std::vector<std::optional<std::string>>& before,
+                                 const std::vector<std::optional<std::string>>& after,
+                                 const std::vector<bool>& afterMemoIsData) {
+    std::vector<bool> changed(table.Columns.size());
+    for (std::size_t c = 0; c < table.Columns.size(); ++c) {
+        const bool data = c < afterMemoIsData.size() && afterMemoIsData[c];
+        changed[c] = c >= before.size() || c >= after.size() ||
+                     !SameValue(file, table.Columns[c], before[c], after[c], data);
+    }
+    std::vector<bool> touched;
+    for (const auto& index : table.RealIndexes) {
+        bool any = false;
+        for (const auto& key : index.Columns) {
+            for (std::size_t c = 0; c < table.Columns.size(); ++c)
+                any |= table.Columns[c].Number == key.ColumnNumber && changed[c];
+        }
+        touched.push_back(any);
+    }
+    return touched;
+}
+
 std::optional<std::string> IndexKey(const JetTable& table, const JetRealIndex& index,
                                     const std::vector<std::optional<std::string_view>>& values) {
     return IndexKey(table, index, values, KeyOptions{}, nullptr);
@@ -208,14 +249,18 @@ std::optional<std::string> IndexKey(const JetTable& table, const JetRealIndex& i
         }
         anyValue = true;
         if (IsText(*column)) {
-            const TextKeyResult text =
-                TextColumnKey(std::u16string_view(JetTextUnits(*value)), column->SortVersion,
-                              !descending, options.AllowUnverifiedMarks);
+            const auto order = TextSortOrderOf(column->SortOrder, column->SortVersion);
+            TextKeyResult text;
+            text.Status = TextKeyResult::Status::UnsupportedCharacter;
+            if (order) {
+                text = TextColumnKey(std::u16string_view(JetTextUnits(*value)), *order, !descending,
+                                     options.AllowUnverifiedKeys);
+            }
             if (text.Status != TextKeyResult::Status::Ok) {
                 if (problem) {
                     problem->Column = column->Name;
                     problem->Character = text.Character;
-                    problem->Unverified = text.Status == TextKeyResult::Status::UnverifiedMark;
+                    problem->Unverified = text.Status == TextKeyResult::Status::UnverifiedCharacter;
                 }
                 return std::nullopt;
             }

@@ -28,14 +28,14 @@ std::optional<std::vector<std::optional<std::string_view>>> KeyValuesOfRow(
 struct KeyOptions {
     // Key ー ゝ ゞ ヽ ヾ 々 and the like the way Windows sorts them (see TextColumnKey); what
     // Access writes for them is not known.
-    bool AllowUnverifiedMarks = false;
+    bool AllowUnverifiedKeys = false;
 };
 
 // Why a row's value cannot be keyed.
 struct KeyProblem {
     std::string Column;
-    char32_t Character = 0;   // the character with no weight, or the mark
-    bool Unverified = false;  // a long-vowel or iteration mark rather than an unknown character
+    char32_t Character = 0;   // the character with no weight, or the unverified one
+    bool Unverified = false;  // a character whose key is not known rather than one without weight
 };
 
 // The key bytes Access stores for a row in `index` (before the row pointer). `values` are in the
@@ -49,6 +49,15 @@ struct KeyProblem {
 std::optional<std::string> IndexKey(const JetTable& table, const JetRealIndex& index,
                                     const std::vector<std::optional<std::string_view>>& values,
                                     const KeyOptions& options, KeyProblem* problem);
+
+// Per physical index of `table`, whether changing a row from `before` (as stored, Memo columns
+// as their fields) to `after` changes a value of its key columns. Texts count by their
+// characters, however they are stored; a Memo column of `after` holds its data where
+// `afterMemoIsData` says so and its field elsewhere.
+std::vector<bool> IndexesTouched(const PageSource& file, const JetTable& table,
+                                 const std::vector<std::optional<std::string>>& before,
+                                 const std::vector<std::optional<std::string>>& after,
+                                 const std::vector<bool>& afterMemoIsData);
 
 // The same with the default options; a value that cannot be keyed gives no key.
 std::optional<std::string> IndexKey(const JetTable& table, const JetRealIndex& index,

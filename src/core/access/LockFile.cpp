@@ -69,12 +69,13 @@ bool LockFile::Acquire(const std::string& database, bool ace, ErrorState& error)
         fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
         if (fd >= 0 && (Held().count(path) || !IsStaleOwnLock(fd))) {
             ::close(fd);
+            // A clause: the import log frames it with "ため、インポートできませんでした".
             error.Set(JetError::CannotOpenFile,
                       "データベース '" + database +
-                          "' は他のプログラムで開かれています (ロック ファイル '" + path +
-                          "' があります)。Access などを閉じてからやり直してください。"
-                          "どのプログラムも開いていない場合は、このロック ファイルを削除してく"
-                          "ださい。");
+                          "' を Access などのほかのプログラムが開いている (ロック ファイル '" +
+                          path +
+                          "' がある。どのプログラムも開いていなければ、このファイルを削除すると"
+                          "書き込める)");
             return false;
         }
     }

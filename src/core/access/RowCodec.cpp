@@ -383,7 +383,7 @@ Value DecodeColumnValue(const PageSource& file, const JetColumn& column,
         case JetType::BigInt:
             return Value::Integer(FromBytes<int64_t>(b));
         case JetType::Single:
-            return Value::Double(static_cast<double>(FromBytes<float>(b)));
+            return Value::Single(FromBytes<float>(b));
         case JetType::Double:
             return Value::Double(FromBytes<double>(b));
         case JetType::DateTime:

@@ -4,12 +4,14 @@
 #include <chrono>
 #include <cstdio>
 #include <ctime>
+#include <functional>
 #include <random>
 
 #include "access/Bytes.h"
 #include "access/DataPage.h"
 #include "access/IndexKey.h"
 #include "access/IndexTree.h"
+#include "access/RelationshipNames.h"
 #include "access/TextKey.h"
 #include "access/UsageMap.h"
 #include "common/Encoding.h"
@@ -34,36 +36,38 @@ bool IsText(const JetColumn& col) {
     return col.Type == JetType::Text || col.Type == JetType::Memo;
 }
 
-// Why a table cannot be written, empty when it can.
-std::string Refusal(const JetTable& table, const std::string& name, int version) {
+// Why a table cannot be written, empty when it can. The reason is a clause: the import log
+// frames it as "<table>は、<reason>ため、インポートできませんでした". `relationshipName` gives the
+// name the user knows a relationship by.
+std::string Refusal(const JetTable& table, const std::string& name, int version,
+                    const std::function<std::string(const JetLogicalIndex&)>& relationshipName) {
     const std::string quoted = "テーブル '" + name + "'";
     for (const auto& col : table.Columns) {
         if (col.Type == JetType::Complex)
-            return quoted + " には添付ファイル型または複数値のフィールド '" + col.Name +
-                   "' があるため、書き込めません。";
-        if (col.MiscFlags & 0xC0)
-            return quoted + " には集計フィールド '" + col.Name + "' があるため、書き込めません。";
+            return quoted + " に添付ファイル型または複数値のフィールド '" + col.Name + "' がある";
+        if (col.MiscFlags & 0xC0) return quoted + " に集計フィールド '" + col.Name + "' がある";
         if (FieldTypeOf(col) == FieldType::Unsupported)
-            return quoted + " のフィールド '" + col.Name + "' はこのプログラムが書き込めない型 (" +
-                   std::to_string(col.Type) + ") です。";
+            return quoted + " のフィールド '" + col.Name + "' がこのプログラムの書き込めない型 (" +
+                   std::to_string(col.Type) + ") である";
     }
     for (const auto& index : table.Indexes) {
         const JetRealIndex& real = table.RealIndexes[index.RealIndex];
         for (const auto& key : real.Columns) {
             const JetColumn* col = table.ColumnByNumber(key.ColumnNumber);
-            if (!col) return quoted + " の索引 '" + index.Name + "' の列が見つかりません。";
+            if (!col) return quoted + " の索引 '" + index.Name + "' の列が見つからない";
             if (IsText(*col) && !TextSortOrderSupported(col->SortOrder, col->SortVersion))
                 return quoted + " のフィールド '" + col->Name + "' の索引 '" + index.Name +
                        "' の並べ替え順 (" + std::to_string(col->SortOrder) + ", 版 " +
                        std::to_string(col->SortVersion) +
-                       ") は「一般」以外のため、索引キーを作れません。";
+                       ") が、索引キーを作れる「一般 - 従来」(1033, 版 0)、「一般」(1033, 版 1)、"
+                       "「日本語」(1041, 版 0) のどれでもない";
         }
         if (!IndexSupportsKeys(table, real, version))
             return quoted + " の索引 '" + index.Name +
-                   "' はこのプログラムが書き込めない種類のキー (降順の十進型など) です。";
+                   "' のキーがこのプログラムの作れない種類 (降順の十進型など) である";
         if (index.IsRelationship() && (index.CascadeUpdates || index.CascadeDeletes))
-            return quoted + " のリレーションシップ '" + index.Name +
-                   "' は連鎖更新または連鎖削除が設定されているため、書き込めません。";
+            return quoted + " のリレーションシップ '" + relationshipName(index) +
+                   "' に連鎖更新または連鎖削除が設定されている";
     }
     return {};
 }
@@ -104,7 +108,12 @@ std::unique_ptr<TableWriter> TableWriter::Open(JetWriteFile& file, const JetCata
         SetJetError(error, JetError::CannotOpenDatabase, entry.Name + ": " + problem);
         return nullptr;
     }
-    if (const std::string refusal = Refusal(*table, entry.Name, file.Version()); !refusal.empty()) {
+    const auto relationshipName = [&](const JetLogicalIndex& index) {
+        const std::string given = RelationshipName(file, catalog, entry.Name, *table, index);
+        return given.empty() ? index.Name : given;
+    };
+    if (const std::string refusal = Refusal(*table, entry.Name, file.Version(), relationshipName);
+        !refusal.empty()) {
         error.Set(JetError::OperationNotSupported, refusal);
         return nullptr;
     }
@@ -287,8 +296,7 @@ bool TableWriter::SetUpRelationships(const std::vector<JetCatalogEntry>& catalog
         if (!usable) {
             error.Set(JetError::OperationNotSupported,
                       "テーブル '" + name_ + "' のリレーションシップ '" + index.Name +
-                          "' の相手のテーブル '" + r.OtherName +
-                          "' の索引が読めないため、書き込めません。");
+                          "' の相手のテーブル '" + r.OtherName + "' の索引が読めない");
             return false;
         }
         r.OtherIndex = otherIndex->RealIndex;
@@ -299,7 +307,8 @@ bool TableWriter::SetUpRelationships(const std::vector<JetCatalogEntry>& catalog
 }
 
 TableWriter::RowKeys TableWriter::KeysOf(const StoredRow& row, const std::vector<bool>* memoIsData,
-                                         bool allowUnverified, KeyProblem* problem) const {
+                                         bool allowUnverified, KeyProblem* problem,
+                                         const std::vector<bool>* only) const {
     std::vector<std::optional<std::string_view>> values(row.size());
     std::vector<std::string> memoData(row.size());  // sized up front: views point into it
     for (std::size_t c = 0; c < row.size(); ++c) {
@@ -312,8 +321,14 @@ TableWriter::RowKeys TableWriter::KeysOf(const StoredRow& row, const std::vector
     }
     RowKeys keys;
     const KeyOptions options{allowUnverified};
-    for (const auto& index : table_.RealIndexes) {
+    for (std::size_t r = 0; r < table_.RealIndexes.size(); ++r) {
+        const JetRealIndex& index = table_.RealIndexes[r];
         KeyProblem found;
+        if (only && !(*only)[r]) {
+            keys.Values.emplace_back();
+            keys.Uncertain.push_back(false);
+            continue;
+        }
         keys.Values.push_back(IndexKey(table_, index, values, options, &found));
         keys.Uncertain.push_back(!found.Column.empty());
         if (problem && problem->Column.empty() && !found.Column.empty()) *problem = found;
@@ -324,13 +339,14 @@ TableWriter::RowKeys TableWriter::KeysOf(const StoredRow& row, const std::vector
 // Keys of a row about to be written; a value that cannot be keyed refuses the row, naming the
 // field and the character.
 bool TableWriter::NewRowKeys(const StoredRow& row, const std::vector<bool>* memoIsData, Keys& keys,
-                             bool& unverified, ErrorState& error) const {
+                             bool& unverified, ErrorState& error,
+                             const std::vector<bool>* only) const {
     KeyProblem problem;
-    RowKeys found = KeysOf(row, memoIsData, false, &problem);
+    RowKeys found = KeysOf(row, memoIsData, false, &problem, only);
     unverified = false;
     if (!problem.Column.empty() && problem.Unverified && allowUnverifiedKeys_) {
         problem = KeyProblem{};
-        found = KeysOf(row, memoIsData, true, &problem);
+        found = KeysOf(row, memoIsData, true, &problem, only);
         unverified = true;
     }
     if (!problem.Column.empty()) {
@@ -450,10 +466,8 @@ bool TableWriter::CheckKeys(const StoredRow& row, const Keys& keys, const RowKey
 }
 
 // A parent row may not go, nor change its key, while rows of a related table point at it.
-bool TableWriter::CheckChildrenGone(const StoredRow& row, const Keys* newKeys,
+bool TableWriter::CheckChildrenGone(const StoredRow& row, const RowKeys& keys, const Keys* newKeys,
                                     ErrorState& error) const {
-    if (relationships_.empty()) return true;
-    const RowKeys keys = KeysOf(row, nullptr, false, nullptr);
     for (const auto& rel : relationships_) {
         if (rel.ChildSide || (newKeys && !keys.Uncertain[rel.OwnIndex] &&
                               (*newKeys)[rel.OwnIndex] == keys.Values[rel.OwnIndex]))
@@ -499,10 +513,23 @@ bool TableWriter::Insert(const Changes& values, ErrorState& error) {
     for (std::size_t c = 0; c < table_.Columns.size(); ++c) {
         const JetColumn& col = table_.Columns[c];
         if (col.IsAutoNumber()) {
-            // Autonumbers are the table's to give, never taken from the input.
-            const Value number = col.Type == JetType::Guid
-                                     ? Value::Guid(RandomGuid())
-                                     : Value::Integer(static_cast<int32_t>(++autoNumber));
+            // A given number is stored, as Access's own append stores it (a unique key refuses a
+            // duplicate), and later numbers continue after the largest; otherwise the table
+            // gives the next one.
+            const bool given = c < values.size() && values[c] && !values[c]->IsNull();
+            Value number;
+            if (given) {
+                if (!ConvertValueToType(FieldTypeOf(col), *values[c], number)) {
+                    Fail(error, JetError::ConversionError, name_ + "." + col.Name);
+                    return false;
+                }
+                if (col.Type != JetType::Guid && number.Int() > static_cast<int32_t>(autoNumber))
+                    autoNumber = static_cast<uint32_t>(number.Int());
+            } else {
+                number = col.Type == JetType::Guid
+                             ? Value::Guid(RandomGuid())
+                             : Value::Integer(static_cast<int32_t>(++autoNumber));
+            }
             if (!Encode(c, number, row[c], error)) return false;
             continue;
         }
@@ -566,11 +593,20 @@ bool TableWriter::Update(uint32_t pointer, const Changes& values, ErrorState& er
     }
     if (!CheckRow(row, error)) return false;
     const StoredRow before = Read(pointer);
-    const RowKeys oldKeys = KeysOf(before, nullptr, false, nullptr);
+    RowKeys oldKeys = KeysOf(before, nullptr, false, nullptr);
+    // Only the indexes whose columns change are keyed again; the others keep their entries,
+    // whatever their text holds.
+    const std::vector<bool> touched = IndexesTouched(file_, table_, before, row, changedLong);
     Keys keys;
     bool unverified = false;
-    if (!NewRowKeys(row, &changedLong, keys, unverified, error) ||
-        !CheckKeys(row, keys, &oldKeys, pointer, error) || !CheckChildrenGone(before, &keys, error))
+    if (!NewRowKeys(row, &changedLong, keys, unverified, error, &touched)) return false;
+    for (std::size_t r = 0; r < touched.size(); ++r) {
+        if (touched[r]) continue;
+        keys[r] = oldKeys.Values[r];
+        oldKeys.Uncertain[r] = false;
+    }
+    if (!CheckKeys(row, keys, &oldKeys, pointer, error) ||
+        !CheckChildrenGone(before, oldKeys, &keys, error))
         return false;
     if (!RoomFor(PagesAtMost(&row), error)) return false;
     if (unverified) wroteUnverifiedKeys_ = true;
@@ -608,8 +644,8 @@ bool TableWriter::Delete(uint32_t pointer, ErrorState& error) {
         return false;
     }
     const StoredRow row = Read(pointer);
-    if (!CheckChildrenGone(row, nullptr, error)) return false;
     const RowKeys keys = KeysOf(row, nullptr, false, nullptr);
+    if (!CheckChildrenGone(row, keys, nullptr, error)) return false;
     if (!RoomFor(PagesAtMost(nullptr), error)) return false;
     if (!UpdateIndexEntries(&keys, nullptr, pointer, error)) return false;
     for (std::size_t c = 0; c < row.size(); ++c) {

@@ -71,18 +71,21 @@ class TableWriter {
     TableWriter(JetWriteFile& file, std::string name, JetTable table);
 
     bool SetUpRelationships(const std::vector<JetCatalogEntry>& catalog, ErrorState& error);
-    // `memoIsData` marks the Memo columns holding their data rather than their stored field.
+    // `memoIsData` marks the Memo columns holding their data rather than their stored field;
+    // with `only`, the indexes it does not mark get no key and count as certain.
     RowKeys KeysOf(const StoredRow& row, const std::vector<bool>* memoIsData, bool allowUnverified,
-                   KeyProblem* problem) const;
+                   KeyProblem* problem, const std::vector<bool>* only = nullptr) const;
     bool NewRowKeys(const StoredRow& row, const std::vector<bool>* memoIsData, Keys& keys,
-                    bool& unverified, ErrorState& error) const;
+                    bool& unverified, ErrorState& error,
+                    const std::vector<bool>* only = nullptr) const;
     std::optional<std::string> KeyOfEntryAt(std::size_t index, uint32_t pointer) const;
     bool AllKeyColumnsNull(const JetRealIndex& index, const StoredRow& row) const;
     bool CheckKeys(const StoredRow& row, const Keys& keys, const RowKeys* old, uint32_t pointer,
                    ErrorState& error) const;
     std::optional<std::string> RelatedKey(const Relationship& r, const StoredRow& row,
                                           bool& unknown) const;
-    bool CheckChildrenGone(const StoredRow& row, const Keys* newKeys, ErrorState& error) const;
+    bool CheckChildrenGone(const StoredRow& row, const RowKeys& keys, const Keys* newKeys,
+                           ErrorState& error) const;
     bool UpdateIndexEntries(const RowKeys* old, const Keys* now, uint32_t pointer,
                             ErrorState& error);
 

@@ -8,8 +8,6 @@
 
 namespace vantrel {
 
-namespace {}  // namespace
-
 void AppendUtf8(std::string& out, uint32_t cp) {
     if (cp < 0x80) {
         out.push_back(static_cast<char>(cp));
@@ -123,6 +121,12 @@ bool Utf8ToCp932(std::string_view utf8, std::string& out) {
     iconv_close(cd);
     if (rc == static_cast<std::size_t>(-1) || inLeft != 0) return false;
     out.assign(buffer.data(), buffer.size() - outLeft);
+    // The converter folds several characters onto one CP932 code (〜 and ～, ¥ and \, − and －,
+    // — and ―, ¢ and ￠...); such text would come back changed, so it has no exact form.
+    if (Cp932ToUtf8(out) != utf8) {
+        out.clear();
+        return false;
+    }
     return true;
 }
 
@@ -293,6 +297,29 @@ std::string Cp932ToUtf8(std::string_view cp932) {
     std::string out;
     decoder.Decode(cp932, out, true);
     return out;
+}
+
+TextEncoding GuessCp932OrUtf8(std::string_view sample, bool complete) {
+    std::size_t utf8Errors = 0, twoByte = 0, longer = 0;
+    for (std::size_t i = 0; i < sample.size();) {
+        const int len = Utf8SequenceLength(sample, i);
+        if (len < 0 && !complete) break;  // cut at the sample's edge
+        if (len <= 0) {
+            ++utf8Errors;
+            ++i;
+            continue;
+        }
+        if (len == 2) ++twoByte;
+        if (len >= 3) ++longer;
+        i += static_cast<std::size_t>(len);
+    }
+    if (twoByte + longer + utf8Errors == 0) return TextEncoding::Cp932;  // ASCII only
+    TextDecoder cp932(TextEncoding::Cp932);
+    std::string scratch;
+    const std::size_t cp932Errors = cp932.Decode(sample, scratch, complete);
+    if (utf8Errors == 0 && cp932Errors == 0)
+        return longer > twoByte ? TextEncoding::Utf8 : TextEncoding::Cp932;
+    return utf8Errors < cp932Errors ? TextEncoding::Utf8 : TextEncoding::Cp932;
 }
 
 }  // namespace vantrel

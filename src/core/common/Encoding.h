@@ -25,7 +25,8 @@ inline constexpr std::string_view kReplacementCharacter = "\xEF\xBF\xBD";  // U+
 void AppendUtf8(std::string& out, uint32_t codePoint);
 
 // Converts UTF-8 text to CP932. Returns false, leaving `out` unspecified, when some character
-// has no CP932 form (an emoji, a character outside JIS X 0208 and the Windows extensions).
+// has no exact CP932 form: an emoji, a character outside JIS X 0208 and the Windows extensions,
+// or one the converter would only approximate (〜 U+301C becomes ～ U+FF5E when read back).
 bool Utf8ToCp932(std::string_view utf8, std::string& out);
 
 // True when the whole text is well-formed UTF-8 (no overlong forms, surrogates or values past
@@ -55,5 +56,13 @@ class TextDecoder {
 
 // Whole-text convenience for CP932 input; invalid sequences become U+FFFD.
 std::string Cp932ToUtf8(std::string_view cp932);
+
+// Which of CP932 and UTF-8 a sample of text without a byte order mark is written in. The one
+// that decodes it wins; when both do (half-width kana pairs are valid UTF-8 by accident: ﾏｲ reads
+// as ϲ), UTF-8 only when its 3- and 4-byte sequences, what Japanese UTF-8 is made of, outnumber
+// the 2-byte ones (Latin, Greek, Cyrillic); when neither does, the one with fewer errors. In
+// doubt, and for plain ASCII, CP932: the files' usual encoding. `complete` says the sample is
+// the whole text, so a sequence cut at its end is an error rather than the sample's edge.
+TextEncoding GuessCp932OrUtf8(std::string_view sample, bool complete);
 
 }  // namespace vantrel

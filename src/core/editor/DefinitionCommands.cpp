@@ -1,5 +1,7 @@
 #include "editor/DefinitionCommands.h"
 
+#include <filesystem>
+#include <system_error>
 #include <utility>
 
 #include "common/TextCase.h"
@@ -17,6 +19,18 @@ std::string ReplaceAll(std::string text, const std::string& from, const std::str
     return text;
 }
 
+// A name typed without any extension gets the definition's own, so that the open dialog's
+// filter and the command line find the file again.
+std::string WithDefinitionSuffix(const std::string& path) {
+    const std::string name = FileNameOf(path);
+    return name.empty() || name.find('.') != std::string::npos ? path : path + ".imp";
+}
+
+bool Exists(const std::string& path) {
+    std::error_code ec;
+    return std::filesystem::exists(path, ec);
+}
+
 }  // namespace
 
 bool LooksLikeDefinitionFile(const std::string& path) {
@@ -29,9 +43,16 @@ bool DefinitionCommands::SaveDefinition() {
     const auto chosen = dialogs_.AskSavePath("ｲﾝﾎﾟｰﾄ方法を保存する", dialogFile_);
     bool saved = false;
     if (chosen && !chosen->empty()) {
-        dialogFile_ = *chosen;
-        saved = SaveDefinitionFile(*chosen, state_.Definition, nowVer_, state_.Errors);
-        if (!saved) prompt_.ShowErrorWindow();
+        const std::string path = WithDefinitionSuffix(*chosen);
+        // The dialog asked about the name as typed; a file under the completed name is asked
+        // about here.
+        const bool replace = path == *chosen || !Exists(path) ||
+                             prompt_.AskYesNo(path + " は既にあります。\n上書きしますか？");
+        if (replace) {
+            dialogFile_ = path;
+            saved = SaveDefinitionFile(path, state_.Definition, nowVer_, state_.Errors);
+            if (!saved) prompt_.ShowErrorWindow();
+        }
     }
     panel_.Busy = false;
     return saved;

@@ -33,7 +33,8 @@ class DefinitionCommands {
           prompt_(prompt),
           nowVer_(nowVer) {}
 
-    // 保存: asks for the file (".txt" in the proposed name becomes ".imp") and writes it.
+    // 保存: asks for the file (".txt" in the proposed name becomes ".imp") and writes it; a name
+    // without extension gets ".imp", asking first when a file of that name exists.
     bool SaveDefinition();
     // Offers to save a changed definition, then empties it and the window.
     void ResetDefinition();

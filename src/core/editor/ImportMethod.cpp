@@ -61,7 +61,7 @@ MethodInput MethodInputOf(const std::string& inputPath) {
         LowerCase(inputPath.size() >= 3 ? inputPath.substr(inputPath.size() - 3) : inputPath);
     if (tail == "csv") return MethodInput::Csv;
     if (tail == "txt") return MethodInput::Txt;
-    if (tail == "xls") return MethodInput::Xls;
+    if (tail == "xls" || FileKindOf(inputPath) == FileKind::ExcelWorkbook) return MethodInput::Xls;
     if (tail == "mdb" || tail == "mde" || FileKindOf(inputPath) == FileKind::SqliteDatabase)
         return MethodInput::Database;
     return MethodInput::Other;

@@ -10,6 +10,9 @@ namespace vantrel {
 
 namespace {
 
+constexpr const char* kCancelled =
+    "インポートは中止されました。出力先のデータベースは変更されていません。";
+
 bool FileExists(const std::string& path) {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
@@ -18,8 +21,12 @@ bool FileExists(const std::string& path) {
 }  // namespace
 
 std::string BackupPathFor(const std::string& outputPath) {
+    // Only the file name's extension is replaced: a dot in a folder name is not one.
+    const auto nameStart = outputPath.find_last_of("/\\");
     const auto dot = outputPath.rfind('.');
-    return (dot == std::string::npos ? outputPath + "." : outputPath.substr(0, dot + 1)) + "bak";
+    const bool hasExtension =
+        dot != std::string::npos && (nameStart == std::string::npos || dot > nameStart);
+    return (hasExtension ? outputPath.substr(0, dot + 1) : outputPath + ".") + "bak";
 }
 
 bool ImportRun::CheckBeforeStart() {
@@ -64,7 +71,16 @@ RunOutcome ImportRun::Start() {
         state_.Errors.Clear();
         outcome.Counts.PairErrorCounts.assign(static_cast<std::size_t>(def.TableMax) + 1, 0);
         outcome.Counts.PairRecordCounts.assign(static_cast<std::size_t>(def.TableCount) + 1, 0);
-        outcome.Staged = StageInput(state_, engine_);
+        bool stopped = false;
+        outcome.Staged = StageInput(state_, engine_, [&](int64_t rows) {
+            stopped = stopped || (stagingProgress_ && !stagingProgress_(rows));
+            return !stopped;
+        });
+        if (stopped) {
+            outcome.Staged = false;
+            outcome.Cancelled = true;
+            state_.Errors.AddErrorLine(kCancelled);
+        }
         if (outcome.Staged) {
             if (def.BackupFlag)
                 CopyFileAtomically(def.OutputPath, BackupPathFor(def.OutputPath),
@@ -83,14 +99,17 @@ void ImportRun::Transfer(RunOutcome& outcome) {
     ErrorLog& log = state_.Errors;
     // The backup's error, if any, must reach the first pair's check point, not be replaced.
     ErrorState backupError = log.Pending;
+    log.Pending.Clear();
     auto output = engine_.OpenDatabase(def.OutputPath, 2, false, ";DATABASE=" + def.OutputPath);
     auto work = engine_.OpenDatabase(state_.WorkDbPath, 0, false);
     const int32_t pairs = std::min(
         def.UsableTableCount(), static_cast<int32_t>(outcome.Counts.PairRecordCounts.size()) - 1);
     if (!output || !work) {
+        // Every pair's line carries the reason, though logging a line clears the pending error.
+        const std::string reason = log.Pending.Description;
         for (int32_t t = 1; t <= pairs; ++t) {
             if (def.Table(t).InTable.empty()) continue;
-            log.AddErrorLine(def.Table(t).OutTable + "は、" + log.Pending.Description +
+            log.AddErrorLine(def.Table(t).OutTable + "は、" + reason +
                              "ため、インポートできませんでした");
         }
         if (output) output->DiscardChanges();
@@ -106,7 +125,7 @@ void ImportRun::Transfer(RunOutcome& outcome) {
         // Nothing of a cancelled run reaches the output database.
         output->DiscardChanges();
         outcome.Cancelled = true;
-        log.AddErrorLine("インポートは中止されました。出力先のデータベースは変更されていません。");
+        log.AddErrorLine(kCancelled);
         return;
     }
     const auto notices = output->Notices();

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "import/InputStaging.h"
 #include "import/TableTransfer.h"
 #include "import/UserPrompt.h"
 #include "model/SessionState.h"
@@ -29,6 +30,8 @@ class ImportRun {
         : state_(state), engine_(engine), prompt_(prompt) {}
 
     void SetProgress(TableTransfer::ProgressCallback progress) { progress_ = std::move(progress); }
+    // Rows read while staging; returning false cancels the run before the output is opened.
+    void SetStagingProgress(StagingProgress progress) { stagingProgress_ = std::move(progress); }
 
     bool CheckBeforeStart();
     RunOutcome Start();
@@ -41,6 +44,7 @@ class ImportRun {
     Engine& engine_;
     UserPrompt& prompt_;
     TableTransfer::ProgressCallback progress_;
+    StagingProgress stagingProgress_;
 };
 
 }  // namespace vantrel

@@ -1,6 +1,7 @@
 #include "import/TableTransfer.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "common/TextCase.h"
 #include "import/InputStaging.h"
@@ -11,6 +12,10 @@ namespace vantrel {
 namespace {
 
 constexpr int64_t kProgressEveryRows = 1000;
+
+bool SameError(const ErrorState& a, const ErrorState& b) {
+    return a.Number == b.Number && a.Description == b.Description;
+}
 
 std::string WithoutQuotes(std::string text) {
     text.erase(std::remove(text.begin(), text.end(), '"'), text.end());
@@ -42,6 +47,14 @@ class FieldMap {
 
 }  // namespace
 
+TableTransfer::TableTransfer(SessionState& state, Database& output, Database& work,
+                             TransferCounts& counts)
+    : state_(state),
+      output_(output),
+      work_(work),
+      counts_(counts),
+      staged_(StagedTableNames(state.Definition)) {}
+
 void TableTransfer::CountRecord(int32_t t) {
     const auto i = static_cast<std::size_t>(t);
     if (counts_.PairErrorCounts[i] == 0) ++counts_.PairRecordCounts[i];
@@ -67,10 +80,11 @@ void TableTransfer::RecordTransferError(int32_t t, int32_t f) {
     }
 }
 
-bool TableTransfer::ReachedSizeLimit(int32_t t) {
+bool TableTransfer::ReachedSizeLimit(int32_t t, int64_t row) {
     // A full database takes no more rows of this pair: said at once, naming the row, and the
     // pair ends; what was written stays.
     if (state_.Errors.Pending.Number != JetError::DatabaseTooLarge) return false;
+    state_.Errors.SetRow(row);
     RecordTransferError(t, -1);
     return true;
 }
@@ -101,18 +115,27 @@ void TableTransfer::Append(int32_t t, Recordset& out, Recordset& in) {
         inNames.push_back(def.FieldPairs(t, f).InField);
     }
     const FieldMap outMap(out, outNames), inMap(in, inNames);
-    const std::string staged = StagedTableName(def.Table(t).InTable);
+    const std::string& staged = Staged(t);
     in.MoveFirst();
+    // An Update failure waits for the next check point, which may come records later; its line
+    // names the row of the record that failed.
+    std::optional<ErrorState> updateFailure;
+    int64_t failureRow = 0;
     for (int64_t record = 1; !in.Eof(); ++record) {
-        log.SetRow(state_.StagedRows.RowOf(staged, record));
+        const int64_t row = state_.StagedRows.RowOf(staged, record);
+        log.SetRow(updateFailure ? failureRow : row);
         out.AddNew();
         for (int32_t f = 1; f <= def.FieldMax; ++f) {
             const FieldPair& p = def.FieldPairs(t, f);
             const auto k = static_cast<std::size_t>(f - 1);
             if (p.InField.empty()) {
-                if (!p.OutField.empty())
+                if (!p.OutField.empty()) {
+                    // Logging this line must not swallow a failure waiting for its check point.
+                    const ErrorState pending = log.Pending;
                     log.AddErrorLine(p.OutField +
                                      "は入力フィールドの指定がないため移行されませんでした");
+                    log.Pending = pending;
+                }
                 continue;
             }
             static const Value kNull;
@@ -121,17 +144,28 @@ void TableTransfer::Append(int32_t t, Recordset& out, Recordset& in) {
             if (v.IsNull() || (v.kind() == Value::Kind::Text && v.Str().empty())) continue;
             const int32_t to = outMap.Index(out, k, p.OutField);
             if (to >= 0) {
-                // Texts without quotes, the usual case, need no copy to lose them.
-                if (v.kind() == Value::Kind::Text && v.Str().find('"') == std::string::npos) {
-                    out.SetValue(to, v);
+                // Quotes are taken out of texts only. Other values go over as they are, so
+                // numbers, dates and bytes arrive exactly rather than through a text form.
+                if (v.kind() == Value::Kind::Text && v.Str().find('"') != std::string::npos) {
+                    out.SetValue(to, Value::Text(WithoutQuotes(v.Str())));
                 } else {
-                    out.SetValue(to, Value::Text(WithoutQuotes(v.ToText())));
+                    out.SetValue(to, v);
                 }
             }
-            if (log.Pending.IsSet()) RecordTransferError(t, f);
+            if (log.Pending.IsSet()) {
+                if (updateFailure && !SameError(*updateFailure, log.Pending)) log.SetRow(row);
+                RecordTransferError(t, f);
+                updateFailure.reset();
+                log.SetRow(row);
+            }
         }
         out.Update();
-        if (ReachedSizeLimit(t)) return;
+        if (ReachedSizeLimit(t, row)) return;
+        if (log.Pending.IsSet() && !(updateFailure && SameError(*updateFailure, log.Pending))) {
+            updateFailure = log.Pending;
+            failureRow = row;
+            log.SetRow(row);
+        }
         CountRecord(t);
         if (!Report()) return;
         in.MoveNext();
@@ -146,9 +180,10 @@ void TableTransfer::Update(int32_t t, Recordset& out, Recordset& in) {
         WriteHeaderRecord(t, out);
         out.MoveNext();
     }
-    const std::string staged = StagedTableName(def.Table(t).InTable);
+    const std::string& staged = Staged(t);
     for (int64_t record = 1; !out.Eof() && !in.Eof(); ++record) {
-        log.SetRow(state_.StagedRows.RowOf(staged, record));
+        const int64_t row = state_.StagedRows.RowOf(staged, record);
+        log.SetRow(row);
         out.Edit();
         for (int32_t f = 1; f <= def.FieldMax; ++f) {
             const FieldPair& p = def.FieldPairs(t, f);
@@ -159,7 +194,7 @@ void TableTransfer::Update(int32_t t, Recordset& out, Recordset& in) {
             if (log.Pending.IsSet()) RecordTransferError(t, f);
         }
         out.Update();
-        if (ReachedSizeLimit(t)) return;
+        if (ReachedSizeLimit(t, row)) return;
         CountRecord(t);
         if (log.Pending.IsSet()) RecordTransferError(t, -1);
         if (!Report()) return;
@@ -183,12 +218,19 @@ void TableTransfer::TransferPair(int32_t t, int32_t pairCount) {
         log.AddErrorLine(pair.OutTable + "は、" + log.Pending.Description +
                          "ため、インポートできませんでした");
     };
+    // Part of an input is not written: in new mode that would also cost the old rows.
+    if (const auto incomplete = state_.IncompleteStaging.find(Staged(t));
+        incomplete != state_.IncompleteStaging.end()) {
+        log.AddErrorLine(pair.OutTable + "は、" + incomplete->second +
+                         "ため、インポートできませんでした");
+        return;
+    }
     auto out = output_.OpenRecordset(pair.OutTable);
     if (log.Pending.IsSet() || !out) {
         notImported();
         return;
     }
-    auto in = work_.OpenRecordset(StagedTableName(pair.InTable));
+    auto in = work_.OpenRecordset(Staged(t));
     if (log.Pending.IsSet() || !in) {
         notImported();
         out->Close();
@@ -212,13 +254,19 @@ void TableTransfer::TransferPair(int32_t t, int32_t pairCount) {
         case WriteMode::Update:
             Update(t, *out, *in);
             break;
-        default:
+        default:  // a hand-edited definition: nothing is written, and the log says why
+            if (!cancelled_)
+                log.AddErrorLine(pair.OutTable + "は、書き込み方法 (" +
+                                 std::to_string(pair.WriteMode) +
+                                 ") が不正なため、インポートできませんでした");
             break;
     }
-    log.SetRow(0);
+    // A failure of the last Update is logged below, at the row of that record.
+    if (!log.Pending.IsSet()) log.SetRow(0);
     out->Close();
     in->Close();
     if (log.Pending.IsSet()) RecordTransferError(t, -1);
+    log.SetRow(0);
 }
 
 }  // namespace vantrel

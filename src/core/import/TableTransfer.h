@@ -30,8 +30,7 @@ class TableTransfer {
   public:
     using ProgressCallback = std::function<bool(const TransferProgress&)>;  // false cancels
 
-    TableTransfer(SessionState& state, Database& output, Database& work, TransferCounts& counts)
-        : state_(state), output_(output), work_(work), counts_(counts) {}
+    TableTransfer(SessionState& state, Database& output, Database& work, TransferCounts& counts);
 
     void SetProgress(ProgressCallback progress) { progress_ = std::move(progress); }
     bool Cancelled() const { return cancelled_; }
@@ -46,13 +45,15 @@ class TableTransfer {
     void WriteHeaderRecord(int32_t t, Recordset& out);
     void CountRecord(int32_t t);
     // Logs the database size limit when the last Update met it; the pair then stops.
-    bool ReachedSizeLimit(int32_t t);
+    bool ReachedSizeLimit(int32_t t, int64_t row);
     bool Report();  // false once the run is cancelled
+    const std::string& Staged(int32_t t) const { return staged_[static_cast<std::size_t>(t)]; }
 
     SessionState& state_;
     Database& output_;
     Database& work_;
     TransferCounts& counts_;
+    std::vector<std::string> staged_;  // each pair's staged table
     ProgressCallback progress_;
     TransferProgress current_;
     bool cancelled_ = false;

@@ -40,6 +40,10 @@ TableSetting MakeDefaultTableSetting() {
     return s;
 }
 
+std::string TextTableName(std::string_view fileName) {
+    return std::string(fileName.substr(0, fileName.find('.')));
+}
+
 ImportDefinition::ImportDefinition() : DefaultTableSetting(MakeDefaultTableSetting()) {}
 
 void ImportDefinition::Allocate(int32_t tableMax, int32_t fieldMax) {

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vantrel {
@@ -108,5 +109,10 @@ struct ImportDefinition {
 
 // The template every new pair row starts from: header row 1, delimiter ",", write mode new.
 TableSetting MakeDefaultTableSetting();
+
+// The single table a csv or txt input presents: its file name up to the first "." (the file
+// sales.2024.csv presents sales). Definitions may hold the whole file name instead; both name
+// the same table, and this is the form shown and saved.
+std::string TextTableName(std::string_view fileName);
 
 }  // namespace vantrel

@@ -34,6 +34,7 @@ class SourceRowMap {
         if (step == steps.begin()) return 0;
         return record + std::prev(step)->second;
     }
+    void Forget(const std::string& table) { tables_.erase(table); }
     void Clear() { tables_.clear(); }
 
   private:
@@ -63,6 +64,9 @@ struct SessionState {
     NameList InFieldList;        // fields of the current pair's input table
     int32_t StartCount = 0;      // 1 once a run has passed its checks (backup asked once)
     SourceRowMap StagedRows;     // input rows of the staged records of the last run
+    // Staged tables whose input could not be read to its end, with the reason their pairs are
+    // not written.
+    std::map<std::string, std::string> IncompleteStaging;
 
     std::array<std::string, 2> SideFolder;    // path up to and including its last separator
     std::array<std::string, 2> SideFileName;  // path after its last separator

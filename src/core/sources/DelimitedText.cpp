@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdint>
+#include <iterator>
+#include <utility>
 
 namespace vantrel {
 
@@ -147,10 +149,44 @@ std::vector<std::string> SplitLine(std::string_view line, std::string_view delim
     return SplitFoldedLine(FoldQuotes(line), delimiter);
 }
 
-std::vector<int32_t> ParseSkipRows(std::string_view text) {
-    std::vector<int32_t> rows;
+RowsToSkip::RowsToSkip(std::vector<Range> written) : written_(std::move(written)) {
+    merged_ = written_;
+    std::sort(merged_.begin(), merged_.end(),
+              [](const Range& a, const Range& b) { return a.First < b.First; });
+    std::size_t kept = 0;
+    for (const Range& r : merged_) {
+        if (kept > 0 && (merged_[kept - 1].Last >= r.First - 1)) {
+            merged_[kept - 1].Last = std::max(merged_[kept - 1].Last, r.Last);
+        } else {
+            merged_[kept++] = r;
+        }
+    }
+    merged_.resize(kept);
+}
+
+bool RowsToSkip::Contains(int64_t row) const {
+    // The first range starting after the row; the one before it is the only candidate.
+    const auto after = std::upper_bound(merged_.begin(), merged_.end(), row,
+                                        [](int64_t x, const Range& r) { return x < r.First; });
+    return after != merged_.begin() && std::prev(after)->Last >= row;
+}
+
+int64_t RowsToSkip::FirstNotContained(int64_t from) const {
+    int64_t row = from;
+    for (const Range& r : merged_) {
+        if (r.First > row) break;
+        if (r.Last >= row) {
+            if (r.Last == INT64_MAX) return INT64_MAX;  // nothing is left above
+            row = r.Last + 1;
+        }
+    }
+    return row;
+}
+
+RowsToSkip ParseSkipRows(std::string_view text) {
+    std::vector<RowsToSkip::Range> ranges;
     std::size_t pos = 0;
-    while (pos <= text.size() && rows.size() < kMaxSkipRows) {
+    while (pos <= text.size()) {
         std::size_t comma = text.find(',', pos);
         if (comma == std::string_view::npos) comma = text.size();
         const std::string_view entry = text.substr(pos, comma - pos);
@@ -164,12 +200,9 @@ std::vector<int32_t> ParseSkipRows(std::string_view text) {
             lastDash == std::string_view::npos ? entry : entry.substr(lastDash + 1);
         int64_t first = 0, last = 0;
         if (!ToRowNumber(startText, first) || !ToRowNumber(endText, last)) continue;
-        for (int64_t n = first; n <= last && rows.size() < kMaxSkipRows; ++n) {
-            if (n < INT32_MIN || n > INT32_MAX) break;
-            rows.push_back(static_cast<int32_t>(n));
-        }
+        if (first <= last) ranges.push_back({first, last});
     }
-    return rows;
+    return RowsToSkip(std::move(ranges));
 }
 
 }  // namespace vantrel

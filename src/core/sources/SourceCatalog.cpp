@@ -38,7 +38,7 @@ FileKind FileKindOf(std::string_view path) {
     if (ext == "mdb" || ext == "mde" || ext == "accdb" || ext == "accdr")
         return FileKind::AccessDatabase;
     if (ext == "sqlite" || ext == "sqlite3" || ext == "db") return FileKind::SqliteDatabase;
-    if (ext == "xls") return FileKind::ExcelWorkbook;
+    if (ext == "xls" || ext == "xlsx" || ext == "xlsm") return FileKind::ExcelWorkbook;
     if (ext == "csv" || ext == "txt") return FileKind::DelimitedText;
     return FileKind::None;
 }
@@ -60,10 +60,6 @@ std::string FileNameOf(std::string_view path) {
 void SplitPath(SessionState& state, int side, const std::string& path) {
     state.SideFolder[static_cast<std::size_t>(side)] = FolderOf(path);
     state.SideFileName[static_cast<std::size_t>(side)] = FileNameOf(path);
-}
-
-std::string TextTableName(std::string_view fileName) {
-    return std::string(fileName.substr(0, fileName.find('.')));
 }
 
 std::string GeneratedFieldName(int32_t position) {
@@ -306,24 +302,20 @@ void DefaultHeaderRow(TableSetting& setting, const std::string& inputPath, bool 
         setting.HeaderRow = 0;
         return;
     }
-    const std::vector<int32_t> skipped = ParseSkipRows(setting.SkipRows);
-    if (skipped.empty()) {
+    const RowsToSkip skipped = ParseSkipRows(setting.SkipRows);
+    if (skipped.Empty()) {
         setting.HeaderRow = 1;
         return;
     }
     const std::string tail =
         LowerCase(inputPath.size() >= 3 ? inputPath.substr(inputPath.size() - 3) : inputPath);
-    if (tail != "xls" && tail != "txt" && tail != "csv") {
+    const bool workbook = FileKindOf(inputPath) == FileKind::ExcelWorkbook;
+    if (!workbook && tail != "xls" && tail != "txt" && tail != "csv") {
         setting.HeaderRow = 0;
         return;
     }
-    setting.HeaderRow = 1;
-    for (int32_t n = 1; n <= kHeaderRowSearchLimit; ++n) {
-        if (std::find(skipped.begin(), skipped.end(), n) == skipped.end()) {
-            setting.HeaderRow = n;
-            return;
-        }
-    }
+    const int64_t free = skipped.FirstNotContained(1);
+    setting.HeaderRow = free <= kHeaderRowSearchLimit ? static_cast<int32_t>(free) : 1;
 }
 
 }  // namespace vantrel

@@ -26,9 +26,6 @@ std::string FolderOf(std::string_view path);
 std::string FileNameOf(std::string_view path);
 void SplitPath(SessionState& state, int side, const std::string& path);
 
-// The single table of a csv or txt input: its file name up to the first ".".
-std::string TextTableName(std::string_view fileName);
-
 // Generated field names where there is no header row: "フィールド1", "フィールド2", ...
 std::string GeneratedFieldName(int32_t position);
 

@@ -4,9 +4,9 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
+#include <cstdio>
+#include <string_view>
 #include <utility>
-#include <vector>
 
 #include "common/SafeFile.h"
 
@@ -15,6 +15,9 @@ namespace vantrel {
 namespace {
 
 constexpr std::size_t kChunkSize = 1 << 16;
+// How much of a file decides its layout: enough text to tell the encodings apart, little enough
+// that listing the fields of a large file costs nothing.
+constexpr std::size_t kSampleSize = 4 * kChunkSize;
 
 bool OpenForReading(const std::string& path, std::FILE*& file, ErrorState& error) {
     struct stat st {};
@@ -32,66 +35,60 @@ bool OpenForReading(const std::string& path, std::FILE*& file, ErrorState& error
     return true;
 }
 
+// What ends the lines of a piece of the file: whether it holds a CR, and an LF.
+struct LineEndsSeen {
+    bool Cr = false;
+    bool Lf = false;
+};
+
+void NoteLineEnds(std::string_view bytes, TextEncoding encoding, LineEndsSeen& seen) {
+    if (encoding != TextEncoding::Utf16LE && encoding != TextEncoding::Utf16BE) {
+        seen.Cr = seen.Cr || bytes.find('\r') != std::string_view::npos;
+        seen.Lf = seen.Lf || bytes.find('\n') != std::string_view::npos;
+        return;
+    }
+    // Pieces start on a code unit: the byte order mark and every piece but the last are even.
+    const std::size_t low = encoding == TextEncoding::Utf16LE ? 0 : 1;
+    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+        if (bytes[i + 1 - low] != 0) continue;
+        seen.Cr = seen.Cr || bytes[i + low] == '\r';
+        seen.Lf = seen.Lf || bytes[i + low] == '\n';
+    }
+}
+
 }  // namespace
 
 bool DetectTextFileLayout(const std::string& path, TextFileLayout& layout, ErrorState& error) {
     std::FILE* file = nullptr;
     if (!OpenForReading(path, file, error)) return false;
-    std::vector<unsigned char> chunk(kChunkSize);
-    std::size_t n = std::fread(chunk.data(), 1, chunk.size(), file);
-    std::size_t skip = 0;
-    if (n >= 3 && chunk[0] == 0xEF && chunk[1] == 0xBB && chunk[2] == 0xBF) {
+    std::string sample(kSampleSize, '\0');
+    sample.resize(std::fread(sample.data(), 1, sample.size(), file));
+    bool complete = sample.size() < kSampleSize;
+    std::string_view body = sample;
+    layout = TextFileLayout{};
+    if (body.starts_with(kUtf8Bom)) {
         layout.Encoding = TextEncoding::Utf8Bom;
-        skip = 3;
-    } else if (n >= 2 && chunk[0] == 0xFF && chunk[1] == 0xFE) {
+    } else if (body.starts_with("\xFF\xFE")) {
         layout.Encoding = TextEncoding::Utf16LE;
-        skip = 2;
-    } else if (n >= 2 && chunk[0] == 0xFE && chunk[1] == 0xFF) {
+    } else if (body.starts_with("\xFE\xFF")) {
         layout.Encoding = TextEncoding::Utf16BE;
-        skip = 2;
+    } else {
+        // Decided by what the text would be; a sample of plain ASCII decides nothing, and the
+        // reader settles the encoding at the first other byte it meets.
+        layout.Encoding = GuessCp932OrUtf8(body, complete);
+        layout.EncodingSettled =
+            complete || std::any_of(body.begin(), body.end(), [](char c) { return c & 0x80; });
     }
-    const bool utf16 =
-        layout.Encoding == TextEncoding::Utf16LE || layout.Encoding == TextEncoding::Utf16BE;
-    const bool bigEndian = layout.Encoding == TextEncoding::Utf16BE;
-    const bool hasBom = skip > 0;
-    // Checks the bytes as UTF-8 while scanning: any replacement means the file is not UTF-8.
-    TextDecoder utf8Check(TextEncoding::Utf8);
-    std::string scratch;
-    bool utf8Valid = true, nonAscii = false;
-    bool hasCr = false;
-    bool oddByte = false;  // a UTF-16 unit cut between two pieces
-    unsigned char carried = 0;
-    while (n > 0) {
-        const unsigned char* p = chunk.data() + skip;
-        std::size_t len = n - skip;
-        if (utf16) {
-            std::size_t i = 0;
-            if (oddByte && len > 0) {
-                const unsigned char a = carried, b = p[0];
-                if ((bigEndian ? (a == 0 && b == 0x0D) : (a == 0x0D && b == 0))) hasCr = true;
-                i = 1;
-                oddByte = false;
-            }
-            for (; i + 1 < len; i += 2) {
-                if (bigEndian ? (p[i] == 0 && p[i + 1] == 0x0D) : (p[i] == 0x0D && p[i + 1] == 0))
-                    hasCr = true;
-            }
-            if (i < len) {
-                oddByte = true;
-                carried = p[i];
-            }
-        } else {
-            if (!hasCr && std::memchr(p, '\r', len)) hasCr = true;
-            if (!hasBom && utf8Valid) {
-                const std::string_view bytes(reinterpret_cast<const char*>(p), len);
-                scratch.clear();
-                if (utf8Check.Decode(bytes, scratch, false) > 0) utf8Valid = false;
-                nonAscii = nonAscii || std::any_of(bytes.begin(), bytes.end(),
-                                                   [](char c) { return (c & 0x80) != 0; });
-            }
-        }
-        skip = 0;
-        n = std::fread(chunk.data(), 1, chunk.size(), file);
+    body.remove_prefix(ByteOrderMarkLength(layout.Encoding));
+    LineEndsSeen seen;
+    NoteLineEnds(body, layout.Encoding, seen);
+    // A first line longer than the sample: read on until some line end shows.
+    std::string chunk;
+    while (!seen.Cr && !seen.Lf && !complete) {
+        chunk.resize(kChunkSize);
+        chunk.resize(std::fread(chunk.data(), 1, kChunkSize, file));
+        complete = chunk.size() < kChunkSize;
+        NoteLineEnds(chunk, layout.Encoding, seen);
     }
     const bool readFailed = std::ferror(file) != 0;
     std::fclose(file);
@@ -100,12 +97,7 @@ bool DetectTextFileLayout(const std::string& path, TextFileLayout& layout, Error
                   path + " : " + RuntimeError::Description(RuntimeError::PathFileAccessError));
         return false;
     }
-    if (!hasBom) {
-        scratch.clear();
-        if (utf8Check.Decode({}, scratch, true) > 0) utf8Valid = false;  // cut at the end
-        layout.Encoding = (utf8Valid && nonAscii) ? TextEncoding::Utf8 : TextEncoding::Cp932;
-    }
-    layout.LfEndsLines = !hasCr;
+    layout.LfEndsLines = !seen.Cr;
     return true;
 }
 
@@ -134,6 +126,7 @@ void TextLineReader::Close() {
     file_ = nullptr;
     decoder_.reset();
     buffer_.clear();
+    raw_.clear();
     pos_ = scanFrom_ = 0;
     bufferBase_ = 0;
     firstBadOffset_ = UINT64_MAX;
@@ -143,10 +136,11 @@ void TextLineReader::Close() {
     invalidNotice_.clear();
 }
 
-bool TextLineReader::Fill() {
-    if (atEnd_ || !file_) return false;
-    char chunk[kChunkSize];
-    const std::size_t n = std::fread(chunk, 1, sizeof chunk, file_);
+std::size_t TextLineReader::ReadRaw(std::size_t size) {
+    const std::size_t before = raw_.size();
+    raw_.resize(before + size);
+    const std::size_t n = std::fread(raw_.data() + before, 1, size, file_);
+    raw_.resize(before + n);
     if (n == 0) {
         if (std::ferror(file_) && error_) {
             error_->Set(
@@ -155,10 +149,29 @@ bool TextLineReader::Fill() {
         }
         atEnd_ = true;
     }
+    return n;
+}
+
+void TextLineReader::SettleEncoding() {
+    const auto other = std::find_if(raw_.begin(), raw_.end(), [](char c) { return c & 0x80; });
+    if (other == raw_.end()) return;  // still ASCII: the same text either way
+    const auto from = static_cast<std::size_t>(other - raw_.begin());
+    while (raw_.size() - from < kSampleSize && ReadRaw(kChunkSize) > 0) {
+    }
+    layout_.Encoding = GuessCp932OrUtf8(std::string_view(raw_).substr(from), atEnd_);
+    layout_.EncodingSettled = true;
+    // Nothing is pending in the old decoder: all it saw was ASCII.
+    decoder_ = std::make_unique<TextDecoder>(layout_.Encoding);
+}
+
+bool TextLineReader::Fill() {
+    if (atEnd_ || !file_) return false;
+    raw_.clear();
+    const std::size_t n = ReadRaw(kChunkSize);
+    if (!layout_.EncodingSettled) SettleEncoding();
     std::size_t firstBad = 0;
     const std::size_t before = buffer_.size();
-    const std::size_t bad =
-        decoder_->Decode(std::string_view(chunk, n), buffer_, atEnd_, &firstBad);
+    const std::size_t bad = decoder_->Decode(raw_, buffer_, atEnd_, &firstBad);
     if (bad > 0 && firstBadOffset_ == UINT64_MAX) firstBadOffset_ = bufferBase_ + firstBad;
     return n > 0 || buffer_.size() > before;
 }
@@ -193,12 +206,15 @@ bool TextLineReader::ReadLine(std::string& line) {
         const std::size_t hit = buffer_.find(terminator, scanFrom_);
         if (hit != std::string::npos) {
             std::size_t next = hit + 1;
+            std::size_t end = hit;
             if (terminator == '\r') {
                 // A CR at the end of the buffer may be the first half of CR LF.
                 if (next >= buffer_.size() && Fill()) continue;
                 if (next < buffer_.size() && buffer_[next] == '\n') ++next;
+            } else if (end > pos_ && buffer_[end - 1] == '\r') {
+                --end;  // CR LF lines after a start without any CR
             }
-            line.assign(buffer_, pos_, hit - pos_);
+            line.assign(buffer_, pos_, end - pos_);
             ++lineNumber_;
             NoteInvalidLine(pos_, next);
             pos_ = scanFrom_ = next;

@@ -14,17 +14,22 @@ namespace vantrel {
 // How a delimited text file is laid out: its encoding and what ends its lines.
 struct TextFileLayout {
     TextEncoding Encoding = TextEncoding::Cp932;
+    // False when the text seen so far was plain ASCII, which reads the same in CP932 and UTF-8:
+    // the reader then settles the encoding at the first other byte (Encoding says CP932 until).
+    bool EncodingSettled = true;
     // CR or CR LF end lines and a lone LF stays inside them (multi-line cells stay whole);
-    // a file with no CR at all uses LF as its line end instead.
+    // a file whose start shows no CR uses LF as its line end instead (a CR before it dropped).
     bool LfEndsLines = false;
 };
 
-// Works out a file's layout by reading it once, in pieces: a UTF-8 or UTF-16 byte order mark
-// decides the encoding; otherwise valid UTF-8 with non-ASCII text is UTF-8, anything else CP932.
+// Works out a file's layout from its start, whatever its size: a UTF-8 or UTF-16 byte order
+// mark decides the encoding; otherwise GuessCp932OrUtf8 on the first 256 KiB.
 bool DetectTextFileLayout(const std::string& path, TextFileLayout& layout, ErrorState& error);
 
 // Reads a delimited text file line by line without ever holding more than the current line and
 // one buffer of the file, whatever its size. Text comes out as UTF-8. Opened only for reading.
+// The encoding chosen holds to the end: bytes later found invalid in it are replaced and
+// reported (TakeInvalidLineNotice), and their line is still returned.
 class TextLineReader {
   public:
     TextLineReader();
@@ -53,6 +58,10 @@ class TextLineReader {
 
   private:
     bool Fill();  // decodes one more buffer of the file; false at its end
+    // Appends up to `size` bytes of the file to raw_; 0 at its end or on a read error.
+    std::size_t ReadRaw(std::size_t size);
+    // Chooses the encoding at the first byte of raw_ that is not ASCII, from the text there on.
+    void SettleEncoding();
     void NoteInvalidLine(std::size_t lineStart, std::size_t lineEnd);
 
     std::FILE* file_ = nullptr;
@@ -61,6 +70,7 @@ class TextLineReader {
     ErrorLog* log_ = nullptr;
     TextFileLayout layout_;
     std::unique_ptr<TextDecoder> decoder_;
+    std::string raw_;     // bytes read and not yet decoded
     std::string buffer_;  // decoded text not yet returned, from pos_ on
     std::size_t pos_ = 0;
     std::size_t scanFrom_ = 0;  // where the search for the line end continues

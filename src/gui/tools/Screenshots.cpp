@@ -5,6 +5,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QFileDialog>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
 #include <QToolButton>
@@ -12,7 +14,9 @@
 #include <fstream>
 #include <sstream>
 
+#include "ImportProgress.h"
 #include "MainWindow.h"
+#include "Translations.h"
 
 using namespace vantrel;
 using namespace vantrel::gui;
@@ -47,10 +51,27 @@ T* Find(QWidget* w, const char* name) {
     return w->findChild<T*>(QString::fromUtf8(name));
 }
 
+// Saves the next modal window of type T once it is up, then lets `done` close it.
+template <typename T>
+void SaveNextModal(const QDir& dir, const char* name, std::function<void(T*)> done) {
+    auto* timer = new QTimer;
+    timer->setInterval(20);
+    QObject::connect(timer, &QTimer::timeout, [=] {
+        auto* modal = qobject_cast<T*>(QApplication::activeModalWidget());
+        if (!modal) return;
+        timer->stop();
+        timer->deleteLater();
+        Save(modal, dir, name);
+        done(modal);
+    });
+    timer->start();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    InstallJapaneseTranslations();
     if (argc < 3) {
         std::fprintf(stderr, "usage: vantrel-screenshots DIR EXAMPLES_DIR\n");
         return 2;
@@ -102,7 +123,20 @@ int main(int argc, char** argv) {
     if (QWidget* errors = Find<QWidget>(&window, "Form4")) Save(errors, out, "4-error-window.png");
     Find<QAction>(&window, "バーション")->trigger();
     if (QWidget* box = Find<QWidget>(&window, "Form5")) Save(box, out, "5-version-box.png");
-    state.Definition.Modified = false;
+
+    ImportProgress progress(&window);
+    progress.ShowTransfer(TransferProgress{1, 2, "顧客", "customers", 12000});
+    Save(&progress, out, "6-import-progress.png");
+    progress.Finish();
+
+    // Qt's own dialogs, in Japanese: the file dialog (cancelled) and the save question (No).
+    window.SetFileDialogs(nullptr);
+    SaveNextModal<QFileDialog>(out, "7-file-dialog.png", [](QFileDialog* d) { d->reject(); });
+    Find<QPushButton>(&window, "CmdOut")->click();
+    window.SetPrompt(nullptr);
+    SaveNextModal<QMessageBox>(out, "8-message-box.png",
+                               [](QMessageBox* b) { b->button(QMessageBox::No)->click(); });
+    state.Definition.Modified = true;
     window.close();
     return 0;
 }

@@ -103,6 +103,11 @@ class AccessWriteRecordset final : public Recordset {
             SetJetError(Error(), JetError::UpdateWithoutAddNew);
             return;
         }
+        // Access cannot change the AutoNumber of a stored record.
+        if (mode_ == Mode::Editing && fields_[static_cast<std::size_t>(index)].AutoIncrement) {
+            SetJetError(Error(), JetError::CannotUpdateField);
+            return;
+        }
         Value converted;
         if (!ConvertForField(index, std::move(value), writer_.Name(), converted)) return;
         buffer_[static_cast<std::size_t>(index)] = std::move(converted);

@@ -20,7 +20,8 @@ std::unique_ptr<Database> OpenAccessForChanges(const std::string& path, bool ace
                                                const AccessWriteOptions& options,
                                                ErrorState& error);
 
-// Excel 97-2003 workbooks, read through FreeXL: every sheet a table named sheet + "$".
+// Excel workbooks (.xls through FreeXL, .xlsx and .xlsm packages): every worksheet a table named
+// sheet + "$".
 std::unique_ptr<Database> OpenExcel(const std::string& path, ErrorState& error);
 
 }  // namespace vantrel::backends

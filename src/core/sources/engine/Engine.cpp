@@ -58,6 +58,9 @@ DatabaseFormat DetectDatabaseFormat(const std::string& path) {
     if (n >= 16 && std::memcmp(head, "SQLite format 3\0", 16) == 0) return DatabaseFormat::Sqlite;
     if (n >= 8 && std::memcmp(head, "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) == 0)
         return DatabaseFormat::ExcelWorkbook;
+    if (n >= 4 &&
+        (std::memcmp(head, "PK\x03\x04", 4) == 0 || std::memcmp(head, "PK\x05\x06", 4) == 0))
+        return DatabaseFormat::ExcelPackage;
     if (n >= 24 && std::memcmp(head, "\x00\x01\x00\x00", 4) == 0) {
         const bool jet = std::memcmp(head + 4, "Standard Jet DB\0", 16) == 0;
         const bool ace = std::memcmp(head + 4, "Standard ACE DB\0", 16) == 0;
@@ -73,7 +76,7 @@ std::unique_ptr<Database> Engine::OpenDatabase(const std::string& path, int32_t 
     const DatabaseFormat format = DetectDatabaseFormat(path);
     const bool excel = StartsWithIgnoringCase(connect, "Excel");
     if (excel) {
-        if (format != DatabaseFormat::ExcelWorkbook) {
+        if (format != DatabaseFormat::ExcelWorkbook && format != DatabaseFormat::ExcelPackage) {
             SetJetError(error_, JetError::ExternalTableFormat, path);
             return nullptr;
         }
@@ -88,10 +91,11 @@ std::unique_ptr<Database> Engine::OpenDatabase(const std::string& path, int32_t 
             return backends::OpenSqlite(path, readOnly, error_);
         case DatabaseFormat::Jet3:
             if (!readOnly) {
+                // A clause: the import log frames it with "ため、インポートできませんでした".
                 error_.Set(JetError::ReadOnly,
                            "データベース '" + path +
-                               "' は Access 97 形式のため、書き込めません。Access 2000 以降の形式に"
-                               "変換してください。");
+                               "' が Access 97 形式である (Access 2000 以降の形式に変換すれば"
+                               "書き込める)");
                 return nullptr;
             }
             return backends::OpenAccess(path, error_);

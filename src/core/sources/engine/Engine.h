@@ -122,7 +122,9 @@ class Database {
 };
 
 // What a file holds, told by its first bytes (never by its extension).
-enum class DatabaseFormat { Unknown, Sqlite, Jet3, Jet4, Ace, ExcelWorkbook };
+// ExcelWorkbook is a compound file (.xls, or a password-protected .xlsx); ExcelPackage a zip
+// container (.xlsx, .xlsm). The reader tells them apart again by their content.
+enum class DatabaseFormat { Unknown, Sqlite, Jet3, Jet4, Ace, ExcelWorkbook, ExcelPackage };
 
 DatabaseFormat DetectDatabaseFormat(const std::string& path);
 
@@ -137,7 +139,8 @@ struct AccessWriteOptions {
 };
 
 // The database engine: one for the program's life. Opens Access databases (read through
-// libmdb), Excel workbooks (through FreeXL) and SQLite databases, its native format.
+// libmdb), Excel workbooks (.xls through FreeXL, .xlsx and .xlsm through libzip and expat) and
+// SQLite databases, its native format.
 class Engine {
   public:
     explicit Engine(ErrorState& error) : error_(error) {}

@@ -39,6 +39,8 @@ std::string JetErrorDescription(int32_t number, const std::string& name) {
                    "い。";
         case JetError::IllegalName:
             return quoted + " は正しい名前ではありません。";
+        case JetError::CannotUpdateField:
+            return "フィールドを更新できません。";
         case JetError::RecordDeleted:
             return "レコードは削除されています。";
         case JetError::ObjectClosed:

@@ -22,6 +22,7 @@ inline constexpr int32_t CannotOpenFile = 3051;
 inline constexpr int32_t TableNotFound = 3078;
 inline constexpr int32_t IllegalName = 3125;
 inline constexpr int32_t FieldTooSmall = 3163;
+inline constexpr int32_t CannotUpdateField = 3164;
 inline constexpr int32_t RecordDeleted = 3167;
 inline constexpr int32_t FieldDefinedTwice = 3191;
 inline constexpr int32_t HasRelatedRecords = 3200;

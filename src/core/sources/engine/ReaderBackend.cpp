@@ -17,7 +17,7 @@
 #include "common/TextCase.h"
 #include "sources/engine/Backends.h"
 #include "sources/engine/JetErrors.h"
-#include "sources/engine/ReaderProtocol.h"
+#include "sources/engine/ReaderStream.h"
 
 extern char** environ;
 
@@ -46,7 +46,7 @@ int StallTimeoutMs(const std::string& path) {
 
 // One run of the reader: started for one request, stopped when its stream has been read or is
 // no longer wanted.
-class ReaderProcess final : public reader::Parser {
+class ReaderProcess final : public reader::StreamSource {
   public:
     ReaderProcess(std::vector<std::string> args, const std::string& path)
         : timeoutMs_(StallTimeoutMs(path)) {
@@ -79,9 +79,9 @@ class ReaderProcess final : public reader::Parser {
     ReaderProcess& operator=(const ReaderProcess&) = delete;
 
     bool Started() const { return fd_ >= 0; }
-    bool TimedOut() const { return timedOut_; }
+    bool TimedOut() const override { return timedOut_; }
 
-    void Stop() {
+    void Stop() override {
         if (fd_ >= 0) ::close(fd_);
         fd_ = -1;
         if (pid_ > 0) {
@@ -139,210 +139,15 @@ class ReaderProcess final : public reader::Parser {
     std::size_t pos_ = 0;
 };
 
-// A stream that ended without its closing record: the reader crashed, hung or was killed.
-void SetStreamBroken(ErrorState& error, const std::string& path, bool timedOut) {
-    if (timedOut) {
-        error.Set(JetError::CannotOpenDatabase, "データベース '" + path +
-                                                    "' "
-                                                    "の読み込みが応答しなくなったため中止しました。"
-                                                    "ファイルが壊れている可能性があります。");
-    } else {
-        SetJetError(error, JetError::CannotOpenDatabase, path);
-    }
-}
-
-void SetFromEnd(ErrorState& error, int32_t number, const std::string& name) {
-    SetJetError(error, number, name);
-}
-
-class ExternalRecordset final : public Recordset {
-  public:
-    ExternalRecordset(ErrorState& error, std::vector<std::string> request, std::string path)
-        : Recordset(error), request_(std::move(request)), path_(std::move(path)) {}
-
-    // Starts the stream and reads the table's fields; false (with the error set) on failure.
-    bool Start() {
-        process_ = std::make_unique<ReaderProcess>(request_, path_);
-        if (!process_->Started()) {
-            Error().Set(JetError::EngineFailure,
-                        "読み込み用のプログラム vantrel-reader を起動できません。");
-            return false;
-        }
-        fields_.clear();
-        reader::Tag tag{};
-        while (process_->GetTag(tag)) {
-            if (tag == reader::Tag::Field) {
-                FieldInfo f;
-                if (!process_->GetField(f)) break;
-                fields_.push_back(std::move(f));
-            } else if (tag == reader::Tag::RowCount) {
-                if (!process_->GetInt64(count_)) break;
-                return Advance();
-            } else if (tag == reader::Tag::End) {
-                ReadEnd();
-                return false;
-            } else {
-                break;
-            }
-        }
-        SetStreamBroken(Error(), path_, process_->TimedOut());
-        return false;
-    }
-
-    bool Eof() const override { return eof_; }
-    int64_t RecordCount() const override { return count_; }
-
-    void MoveFirst() override {
-        if (closed_) return;
-        Start();
-    }
-    void MoveNext() override {
-        if (eof_) {
-            SetJetError(Error(), JetError::NoCurrentRecord);
-            return;
-        }
-        Advance();
-    }
-    void AddNew() override { ReadOnly(); }
-    void Edit() override { ReadOnly(); }
-    void Update() override { ReadOnly(); }
-    void Delete() override { ReadOnly(); }
-    void Close() override {
-        if (process_) process_->Stop();
-        closed_ = true;
-        eof_ = true;
-    }
-
-    const Value& GetValue(int32_t index) const override {
-        static const Value kNull;
-        if (!ValidIndex(index)) return kNull;
-        if (eof_) {
-            SetJetError(Error(), JetError::NoCurrentRecord);
-            return kNull;
-        }
-        return row_[static_cast<std::size_t>(index)];
-    }
-    void SetValue(int32_t, Value) override { ReadOnly(); }
-
-  private:
-    void ReadOnly() const { SetJetError(Error(), JetError::ReadOnly, path_); }
-
-    bool ReadEnd() {
-        int32_t number = 0;
-        std::string name;
-        eof_ = true;
-        bool ok = true;
-        if (!process_->GetInt32(number) || !process_->GetString(name)) {
-            SetStreamBroken(Error(), path_, process_->TimedOut());
-            ok = false;
-        } else if (number != 0) {
-            SetFromEnd(Error(), number, name);
-            ok = false;
-        }
-        process_->Stop();
-        return ok;
-    }
-
-    // Reads the next row; false when the stream broke or ended with an error.
-    bool Advance() {
-        reader::Tag tag{};
-        if (!process_->GetTag(tag)) {
-            eof_ = true;
-            SetStreamBroken(Error(), path_, process_->TimedOut());
-            process_->Stop();
-            return false;
-        }
-        if (tag == reader::Tag::End) return ReadEnd();
-        row_.resize(fields_.size());
-        bool ok = tag == reader::Tag::Row;
-        for (std::size_t c = 0; ok && c < fields_.size(); ++c)
-            ok = process_->GetValue(row_[c]);
-        if (!ok) {
-            eof_ = true;
-            SetStreamBroken(Error(), path_, process_->TimedOut());
-            process_->Stop();
-            return false;
-        }
-        eof_ = false;
-        return true;
-    }
-
-    std::vector<std::string> request_;
-    std::string path_;
-    std::unique_ptr<ReaderProcess> process_;
-    std::vector<Value> row_;
-    int64_t count_ = 0;
-    bool eof_ = true;
-    bool closed_ = false;
-};
-
-class ExternalDatabase final : public Database {
-  public:
-    ExternalDatabase(ErrorState& error, std::string format, const std::string& path)
-        : Database(error, path), format_(std::move(format)) {}
-
-    // Lists the file's tables; false (with the error set) when it cannot be read.
-    bool Load() {
-        ReaderProcess process({format_, "catalog", Path()}, Path());
-        if (!process.Started()) {
-            Error().Set(JetError::EngineFailure,
-                        "読み込み用のプログラム vantrel-reader を起動できません。");
-            return false;
-        }
-        reader::Tag tag{};
-        while (process.GetTag(tag)) {
-            if (tag == reader::Tag::Table) {
-                TableDefInfo t;
-                if (!process.GetString(t.Name) || !process.GetInt32(t.Attributes)) break;
-                tables_.push_back(std::move(t));
-            } else if (tag == reader::Tag::End) {
-                int32_t number = 0;
-                std::string name;
-                if (!process.GetInt32(number) || !process.GetString(name)) break;
-                if (number != 0) {
-                    SetFromEnd(Error(), number, name);
-                    return false;
-                }
-                return true;
-            } else {
-                break;
-            }
-        }
-        SetStreamBroken(Error(), Path(), process.TimedOut());
-        return false;
-    }
-
-    std::vector<TableDefInfo> TableDefs() override { return tables_; }
-
-    std::unique_ptr<Recordset> OpenRecordset(const std::string& table) override {
-        if (closed_) {
-            SetJetError(Error(), JetError::ObjectClosed);
-            return nullptr;
-        }
-        auto rs = std::make_unique<ExternalRecordset>(
-            Error(), std::vector<std::string>{format_, "rows", Path(), table}, Path());
-        if (!rs->Start()) return nullptr;
-        return rs;
-    }
-
-    bool Append(const TableDefDraft& table) override {
-        SetJetError(Error(), JetError::ReadOnly, table.Name);
-        return false;
-    }
-    void Close() override { closed_ = true; }
-    bool IsReadOnly() const override { return true; }
-
-  private:
-    std::string format_;
-    std::vector<TableDefInfo> tables_;
-    bool closed_ = false;
-};
-
 std::unique_ptr<Database> OpenExternal(const char* format, const std::string& path,
                                        ErrorState& error) {
-    auto db = std::make_unique<ExternalDatabase>(error, format, path);
-    if (!db->Load()) return nullptr;
-    return db;
+    auto start =
+        [path](const std::vector<std::string>& request) -> std::unique_ptr<reader::StreamSource> {
+        auto process = std::make_unique<ReaderProcess>(request, path);
+        if (!process->Started()) return nullptr;
+        return process;
+    };
+    return OpenStreamDatabase(format, path, start, error);
 }
 
 }  // namespace

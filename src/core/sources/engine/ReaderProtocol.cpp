@@ -1,5 +1,6 @@
 #include "sources/engine/ReaderProtocol.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace vantrel::reader {
@@ -44,6 +45,14 @@ void Writer::PutValue(const Value& v) {
         case Value::Kind::DateTime:
             PutDouble(v.Dbl());
             break;
+        case Value::Kind::Single: {
+            // The 32-bit pattern itself, so the value arrives bit for bit.
+            const auto single = static_cast<float>(v.Dbl());
+            int32_t bits = 0;
+            std::memcpy(&bits, &single, sizeof bits);
+            PutInt32(bits);
+            break;
+        }
         default:
             PutString(v.Str());
             break;
@@ -94,8 +103,18 @@ bool Parser::GetString(std::string& s) {
     uint32_t n = 0;
     std::memcpy(&n, bytes, 4);
     if (n > kMaxWireString) return false;
-    s.resize(n);
-    return n == 0 || Read(s.data(), n);
+    // Memory follows the bytes that really arrive: a broken stream may claim any length.
+    constexpr std::size_t kPiece = std::size_t{1} << 20;
+    s.clear();
+    for (std::size_t done = 0; done < n;) {
+        const std::size_t piece = std::min<std::size_t>(n - done, kPiece);
+        if (done + piece > s.capacity())
+            s.reserve(std::min<std::size_t>(n, std::max(done + piece, 2 * s.capacity())));
+        s.resize(done + piece);
+        if (!Read(s.data() + done, piece)) return false;
+        done += piece;
+    }
+    return true;
 }
 
 bool Parser::GetValue(Value& v) {
@@ -129,6 +148,14 @@ bool Parser::GetValue(Value& v) {
             if (!GetDouble(d)) return false;
             v = Value::DateTime(d);
             return true;
+        case Value::Kind::Single: {
+            int32_t bits = 0;
+            if (!GetInt32(bits)) return false;
+            float single = 0;
+            std::memcpy(&single, &bits, sizeof single);
+            v = Value::Single(single);
+            return true;
+        }
         case Value::Kind::Text:
             if (!GetString(s)) return false;
             v = Value::Text(std::move(s));

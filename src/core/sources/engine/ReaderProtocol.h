@@ -18,6 +18,7 @@ enum class Tag : uint8_t {
     RowCount = 'N',  // int64
     Row = 'R',       // one value per field
     End = 'E',       // error number (0 = complete), name the error message names
+    Detail = 'D',    // before End: a sentence added to the error's description
 };
 
 // Appends wire-format pieces to a buffer.

@@ -2,8 +2,6 @@
 #include <sqlite3.h>
 
 #include <algorithm>
-#include <cmath>
-#include <cstdio>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -15,114 +13,19 @@
 #include "common/TextCase.h"
 #include "sources/engine/Backends.h"
 #include "sources/engine/JetErrors.h"
-#include "sources/engine/TextConversion.h"
+#include "sources/engine/SqliteValues.h"
 
 namespace vantrel::backends {
 
 namespace {
+
+using namespace sqlite;
 
 // Marks databases made by CreateDatabase: scratch work databases that need no journal.
 constexpr int kScratchApplicationId = 0x56544D50;
 // Every connection is used by one thread at a time, so it needs no locking of its own.
 constexpr int kPrivateConnection = SQLITE_OPEN_NOMUTEX;
 constexpr int kBatchRows = 256;
-constexpr double kJulianDayOfOleEpoch = 2415018.5;
-constexpr double kOleDayOfUnixEpoch = 25569.0;
-
-std::string QuoteIdentifier(const std::string& name) {
-    std::string out = "\"";
-    for (char c : name) {
-        out.push_back(c);
-        if (c == '"') out.push_back('"');
-    }
-    return out + "\"";
-}
-
-std::string Upper(std::string s) {
-    for (char& c : s) {
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    }
-    return s;
-}
-
-// The Access type a declared SQLite column type stands for.
-FieldInfo MapColumn(const std::string& name, const std::string& declared) {
-    const std::string t = Upper(declared);
-    auto has = [&](const char* word) { return t.find(word) != std::string::npos; };
-    FieldInfo f;
-    f.Name = name;
-    int size = 0;
-    if (const auto open = t.find('('); open != std::string::npos)
-        size = std::atoi(t.c_str() + open + 1);
-    if (has("BIGINT") || has("INT8")) {
-        f.Type = FieldType::BigInt, f.Size = 8;
-    } else if (has("TINYINT") || t == "BYTE") {
-        f.Type = FieldType::Byte, f.Size = 1;
-    } else if (has("SMALLINT") || has("INT2")) {
-        f.Type = FieldType::Integer, f.Size = 2;
-    } else if (has("INT")) {
-        f.Type = FieldType::Long, f.Size = 4;
-    } else if (has("BOOL") || t == "BIT" || t == "YESNO") {
-        f.Type = FieldType::Boolean, f.Size = 1;
-    } else if (has("GUID") || has("UUID") || has("UNIQUEIDENTIFIER")) {
-        f.Type = FieldType::Guid, f.Size = 16;
-    } else if (has("CHAR") || has("CLOB") || has("TEXT") || t.empty()) {
-        if (size > 0 && size <= 255 && !has("TEXT") && !has("CLOB")) {
-            f.Type = FieldType::Text, f.Size = size;
-        } else {
-            f.Type = FieldType::Memo, f.Size = 0;
-        }
-    } else if (has("BLOB") || has("BINARY") || has("OLE")) {
-        f.Type = FieldType::LongBinary, f.Size = 0;
-    } else if (has("SINGLE")) {
-        f.Type = FieldType::Single, f.Size = 4;
-    } else if (has("REAL") || has("FLOA") || has("DOUB")) {
-        f.Type = FieldType::Double, f.Size = 8;
-    } else if (has("MONEY") || has("CURRENCY")) {
-        f.Type = FieldType::Currency, f.Size = 8;
-    } else if (has("DATE") || has("TIME")) {
-        f.Type = FieldType::Date, f.Size = 8;
-    } else if (has("NUMERIC") || has("DECIMAL")) {
-        f.Type = FieldType::Decimal, f.Size = 17;
-    } else {
-        f.Type = FieldType::Memo, f.Size = 0;
-    }
-    return f;
-}
-
-std::string DeclaredType(const FieldInfo& f) {
-    switch (f.Type) {
-        case FieldType::Boolean:
-            return "BOOLEAN";
-        case FieldType::Byte:
-            return "TINYINT";
-        case FieldType::Integer:
-            return "SMALLINT";
-        case FieldType::Long:
-            return "INTEGER";
-        case FieldType::BigInt:
-            return "BIGINT";
-        case FieldType::Currency:
-            return "CURRENCY";
-        case FieldType::Single:
-            return "SINGLE";
-        case FieldType::Double:
-            return "DOUBLE";
-        case FieldType::Date:
-            return "DATETIME";
-        case FieldType::Text:
-            return "VARCHAR(" + std::to_string(f.Size > 0 ? f.Size : 255) + ")";
-        case FieldType::Guid:
-            return "GUID";
-        case FieldType::Decimal:
-            return "DECIMAL";
-        case FieldType::Binary:
-        case FieldType::LongBinary:
-            return "BLOB";
-        default:
-            return "TEXT";
-    }
-}
 
 // A connection shared by a database and its recordsets, so a recordset outliving its database
 // meets a closed connection instead of freed memory.
@@ -131,6 +34,7 @@ struct Connection {
     bool readOnly = true;
     bool inTransaction = false;
     bool mayReadAhead = false;  // read-only or the run's own work database
+    bool scratch = false;       // a work database without a journal
     int64_t schemaChanges = 0;
     std::string path;
 
@@ -138,9 +42,14 @@ struct Connection {
     bool Untouched() const { return schemaChanges == 0 && sqlite3_total_changes64(db) == 0; }
 
     ~Connection() { Close(); }
+    // Without an explicit commit a user's database keeps nothing of what was written (a run
+    // ended by an exception must not leave half its rows); a work database has no journal to
+    // roll back and keeps what it has.
     void Close() {
         if (!db) return;
-        if (inTransaction) sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+        if (inTransaction)
+            sqlite3_exec(db, scratch ? "COMMIT" : "ROLLBACK", nullptr, nullptr, nullptr);
+        inTransaction = false;
         sqlite3_close_v2(db);
         db = nullptr;
     }
@@ -174,208 +83,6 @@ class Statement {
     sqlite3_stmt* stmt_ = nullptr;
     int rc_ = SQLITE_ERROR;
 };
-
-// The object an SQLite error message names: "NOT NULL constraint failed: t.c" gives "t.c".
-std::string NamedObject(sqlite3* db) {
-    const std::string msg = sqlite3_errmsg(db);
-    const auto colon = msg.find(": ");
-    return colon == std::string::npos ? msg : msg.substr(colon + 2);
-}
-
-void SetSqliteError(ErrorState& error, sqlite3* db, const std::string& table,
-                    bool deleting = false) {
-    const int ext = sqlite3_extended_errcode(db);
-    switch (ext) {
-        case SQLITE_CONSTRAINT_NOTNULL:
-            SetJetError(error, JetError::RequiredIsNull, NamedObject(db));
-            return;
-        case SQLITE_CONSTRAINT_UNIQUE:
-        case SQLITE_CONSTRAINT_PRIMARYKEY:
-        case SQLITE_CONSTRAINT_ROWID:
-            SetJetError(error, JetError::DuplicateKey, NamedObject(db));
-            return;
-        case SQLITE_CONSTRAINT_CHECK:
-            SetJetError(error, JetError::ValidationRule, NamedObject(db));
-            return;
-        case SQLITE_CONSTRAINT_FOREIGNKEY:
-            SetJetError(error,
-                        deleting ? JetError::HasRelatedRecords : JetError::NeedsRelatedRecord,
-                        table);
-            return;
-        default:
-            break;
-    }
-    switch (ext & 0xFF) {
-        case SQLITE_BUSY:
-        case SQLITE_LOCKED:
-        case SQLITE_CANTOPEN:
-        case SQLITE_PERM:
-            SetJetError(error, JetError::CannotOpenFile, table);
-            return;
-        case SQLITE_READONLY:
-            SetJetError(error, JetError::ReadOnly, table);
-            return;
-        case SQLITE_FULL:
-            SetJetError(error, JetError::DiskFull, table);
-            return;
-        case SQLITE_NOTADB:
-            SetJetError(error, JetError::UnrecognizedFormat, table);
-            return;
-        case SQLITE_CORRUPT:
-            SetJetError(error, JetError::CannotOpenDatabase, table);
-            return;
-        case SQLITE_TOOBIG:
-            SetJetError(error, JetError::FieldTooSmall, table);
-            return;
-        default:
-            error.Set(
-                JetError::EngineFailure,
-                JetErrorDescription(JetError::EngineFailure, std::string(sqlite3_errmsg(db))));
-            return;
-    }
-}
-
-std::string FormatIsoDate(double ole) {
-    DateTimeParts p;
-    if (!OleDateToParts(ole, p)) return {};
-    // "YYYY-MM-DD[ HH:MM:SS]", written digit by digit: dates are bound for every row.
-    std::string out;
-    auto put = [&out](int32_t value, int width) {
-        char digits[4];
-        for (int k = width - 1; k >= 0; --k, value /= 10)
-            digits[k] = static_cast<char>('0' + value % 10);
-        out.append(digits, static_cast<std::size_t>(width));
-    };
-    put(p.Year, 4);
-    out.push_back('-');
-    put(p.Month, 2);
-    out.push_back('-');
-    put(p.Day, 2);
-    if (p.Hour || p.Minute || p.Second) {
-        out.push_back(' ');
-        put(p.Hour, 2);
-        out.push_back(':');
-        put(p.Minute, 2);
-        out.push_back(':');
-        put(p.Second, 2);
-    }
-    return out;
-}
-
-std::string ColumnText(sqlite3_stmt* stmt, int col) {
-    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, col));
-    return text ? std::string(text, static_cast<std::size_t>(sqlite3_column_bytes(stmt, col)))
-                : std::string{};
-}
-
-std::string ColumnBlob(sqlite3_stmt* stmt, int col) {
-    const auto* blob = static_cast<const char*>(sqlite3_column_blob(stmt, col));
-    return blob ? std::string(blob, static_cast<std::size_t>(sqlite3_column_bytes(stmt, col)))
-                : std::string{};
-}
-
-// A stored value read back as its field's type; values SQLite's loose typing let in that do not
-// fit the type come back as they are stored.
-Value ReadColumn(sqlite3_stmt* stmt, int col, const FieldInfo& f) {
-    const int storage = sqlite3_column_type(stmt, col);
-    if (storage == SQLITE_NULL) return Value::Null();
-    Value converted;
-    switch (f.Type) {
-        case FieldType::Text:
-        case FieldType::Memo:
-            return storage == SQLITE_BLOB ? Value::Text(ColumnBlob(stmt, col))
-                                          : Value::Text(ColumnText(stmt, col));
-        case FieldType::Binary:
-        case FieldType::LongBinary:
-            return Value::Bytes(storage == SQLITE_BLOB ? ColumnBlob(stmt, col)
-                                                       : ColumnText(stmt, col));
-        case FieldType::Date:
-            if (storage == SQLITE_INTEGER) {
-                return Value::DateTime(static_cast<double>(sqlite3_column_int64(stmt, col)) /
-                                           86400.0 +
-                                       kOleDayOfUnixEpoch);
-            }
-            if (storage == SQLITE_FLOAT)
-                return Value::DateTime(sqlite3_column_double(stmt, col) - kJulianDayOfOleEpoch);
-            break;
-        case FieldType::Currency:
-            if (storage == SQLITE_INTEGER)
-                return Value::Currency(sqlite3_column_int64(stmt, col) * 10000);
-            if (storage == SQLITE_FLOAT)
-                return Value::Currency(std::llround(sqlite3_column_double(stmt, col) * 10000.0));
-            break;
-        case FieldType::Boolean:
-            if (storage == SQLITE_INTEGER)
-                return Value::Boolean(sqlite3_column_int64(stmt, col) != 0);
-            break;
-        case FieldType::Byte:
-        case FieldType::Integer:
-        case FieldType::Long:
-        case FieldType::BigInt:
-            if (storage == SQLITE_INTEGER) return Value::Integer(sqlite3_column_int64(stmt, col));
-            break;
-        case FieldType::Single:
-        case FieldType::Double:
-            if (storage == SQLITE_INTEGER || storage == SQLITE_FLOAT)
-                return Value::Double(sqlite3_column_double(stmt, col));
-            break;
-        case FieldType::Decimal:
-            if (storage == SQLITE_INTEGER)
-                return Value::Decimal(std::to_string(sqlite3_column_int64(stmt, col)));
-            break;
-        default:
-            break;
-    }
-    if (storage == SQLITE_TEXT) {
-        const std::string text = ColumnText(stmt, col);
-        if (ConvertTextToValue(f.Type, text, converted)) return converted;
-        return Value::Text(text);
-    }
-    if (storage == SQLITE_INTEGER) return Value::Integer(sqlite3_column_int64(stmt, col));
-    if (storage == SQLITE_FLOAT) {
-        const Value d = Value::Double(sqlite3_column_double(stmt, col));
-        if (ConvertValueToType(f.Type, d, converted)) return converted;
-        return d;
-    }
-    return Value::Bytes(ColumnBlob(stmt, col));
-}
-
-void BindValue(sqlite3_stmt* stmt, int index, const Value& v) {
-    switch (v.kind()) {
-        case Value::Kind::Null:
-            sqlite3_bind_null(stmt, index);
-            break;
-        case Value::Kind::Integer:
-        case Value::Kind::Boolean:
-            sqlite3_bind_int64(stmt, index, v.Int());
-            break;
-        case Value::Kind::Double:
-            sqlite3_bind_double(stmt, index, v.Dbl());
-            break;
-        case Value::Kind::Currency:
-            if (v.Int() % 10000 == 0) {
-                sqlite3_bind_int64(stmt, index, v.Int() / 10000);
-            } else {
-                sqlite3_bind_double(stmt, index, static_cast<double>(v.Int()) / 10000.0);
-            }
-            break;
-        case Value::Kind::DateTime: {
-            const std::string iso = FormatIsoDate(v.Dbl());
-            sqlite3_bind_text(stmt, index, iso.c_str(), static_cast<int>(iso.size()),
-                              SQLITE_TRANSIENT);
-            break;
-        }
-        // Texts and bytes stay in the recordset's buffer until the statement has run and been
-        // reset, so SQLite need not copy them.
-        case Value::Kind::Bytes:
-            sqlite3_bind_blob64(stmt, index, v.Str().data(), v.Str().size(), SQLITE_STATIC);
-            break;
-        default:
-            sqlite3_bind_text64(stmt, index, v.Str().data(), v.Str().size(), SQLITE_STATIC,
-                                SQLITE_UTF8);
-            break;
-    }
-}
 
 struct WalkRow {
     int64_t rowid = 0;
@@ -478,11 +185,13 @@ class ReadAhead {
 class SqliteRecordset final : public Recordset {
   public:
     SqliteRecordset(ErrorState& error, std::shared_ptr<Connection> connection, std::string table,
-                    std::vector<FieldInfo> fields, std::string rowidName)
+                    std::vector<FieldInfo> fields, std::vector<bool> keepsText,
+                    std::string rowidName)
         : Recordset(error),
           conn_(std::move(connection)),
           table_(std::move(table)),
-          rowid_(std::move(rowidName)) {
+          rowid_(std::move(rowidName)),
+          keepsText_(std::move(keepsText)) {
         fields_ = std::move(fields);
         std::string columns;
         for (const auto& f : fields_)
@@ -589,8 +298,19 @@ class SqliteRecordset final : public Recordset {
         }
         Value converted;
         if (!ConvertForField(index, std::move(value), table_, converted)) return;
-        buffer_[static_cast<std::size_t>(index)] = std::move(converted);
-        dirty_[static_cast<std::size_t>(index)] = true;
+        const auto i = static_cast<std::size_t>(index);
+        if (!keepsText_[i] && !FitsSqliteNumber(converted)) {
+            // Rounding it to SQLite's 15 digits would change the value without a word.
+            Error().Set(JetError::ConversionError,
+                        "値 '" + converted.ToText() +
+                            "' は 15 桁を超えるため、SQLite の数値の列 '" + table_ + "." +
+                            fields_[i].Name +
+                            "' には正確に格納できません。列の型に TEXT を含めると (例: DECIMAL "
+                            "TEXT) 桁がそのまま保たれます。");
+            return;
+        }
+        buffer_[i] = std::move(converted);
+        dirty_[i] = true;
     }
 
   private:
@@ -729,7 +449,7 @@ class SqliteRecordset final : public Recordset {
         }
         int param = 1;
         for (std::size_t c = 0; c < fields_.size(); ++c) {
-            if (dirty_[c]) BindValue(stmt.get(), param++, buffer_[c]);
+            if (dirty_[c]) BindValue(stmt.get(), param++, buffer_[c], keepsText_[c]);
         }
         const int rc = stmt.Step();
         sqlite3_reset(stmt.get());
@@ -744,6 +464,7 @@ class SqliteRecordset final : public Recordset {
     std::shared_ptr<Connection> conn_;
     std::string table_;
     std::string rowid_;
+    std::vector<bool> keepsText_;  // per field: its column keeps text as text
     Statement select_;
     std::map<std::vector<bool>, Statement> inserts_, updates_, deletes_;
     const std::map<std::vector<bool>, Statement>* lastCache_ = nullptr;
@@ -769,7 +490,8 @@ class SqliteDatabase final : public Database {
     SqliteDatabase(ErrorState& error, std::shared_ptr<Connection> connection)
         : Database(error, connection->path), conn_(std::move(connection)) {}
 
-    ~SqliteDatabase() override { Close(); }
+    // A database dropped without Close keeps nothing (see Connection::Close).
+    ~SqliteDatabase() override { conn_->Close(); }
 
     std::vector<TableDefInfo> TableDefs() override {
         std::vector<TableDefInfo> tables;
@@ -804,8 +526,10 @@ class SqliteDatabase final : public Database {
         }
         int primaryKeys = 0;
         int integerKey = -1;
+        std::vector<bool> keepsText;
         while (info.Step() == SQLITE_ROW) {
             FieldInfo f = MapColumn(ColumnText(info.get(), 1), ColumnText(info.get(), 2));
+            keepsText.push_back(KeepsText(ColumnText(info.get(), 2)));
             f.Required = sqlite3_column_int(info.get(), 3) != 0;
             if (sqlite3_column_int(info.get(), 5) > 0) {
                 ++primaryKeys;
@@ -829,7 +553,8 @@ class SqliteDatabase final : public Database {
             SetJetError(Error(), JetError::OperationNotSupported, table);
             return nullptr;
         }
-        return std::make_unique<SqliteRecordset>(Error(), conn_, actual, std::move(fields), rowid);
+        return std::make_unique<SqliteRecordset>(Error(), conn_, actual, std::move(fields),
+                                                 std::move(keepsText), rowid);
     }
 
     bool Append(const TableDefDraft& table) override {
@@ -888,6 +613,9 @@ class SqliteDatabase final : public Database {
         conn_->Close();
     }
 
+    // Rolls back everything written since the database was opened.
+    void DiscardChanges() override { conn_->Close(); }
+
     bool IsReadOnly() const override { return conn_->readOnly; }
 
   private:
@@ -927,6 +655,7 @@ std::unique_ptr<Database> Finish(std::shared_ptr<Connection> conn, ErrorState& e
         Exec(db, "PRAGMA cache_size = -16384");
     }
     conn->mayReadAhead = conn->readOnly || scratch;
+    conn->scratch = scratch;
     if (!conn->readOnly) {
         Exec(db, "PRAGMA foreign_keys = ON");
         // One transaction for everything written while the database is open, taken now so a

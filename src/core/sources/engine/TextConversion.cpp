@@ -235,6 +235,25 @@ std::string DecimalText(const Decimal& d) {
     return (d.negative ? "-" : "") + text;
 }
 
+// The nearest Single; values that round to the largest Single (3.40282347E+38 written with nine
+// digits lies just above it) are kept, larger ones refused.
+bool ToSingle(double v, Value& out) {
+    constexpr double kMax = std::numeric_limits<float>::max();
+    constexpr double kHalfStepAboveMax = 0x1p103;
+    if (!std::isfinite(v) || std::fabs(v) >= kMax + kHalfStepAboveMax) return false;
+    const double clamped = std::clamp(v, -kMax, kMax);
+    out = Value::Single(static_cast<float>(clamped));
+    return true;
+}
+
+// Day numbers of 0100-01-01 00:00 (exclusive of the day before) and 10000-01-01.
+constexpr double kFirstOleDay = -657435.0;
+constexpr double kEndOleDay = 2958466.0;
+
+bool InDateRange(double v) {
+    return std::isfinite(v) && v > kFirstOleDay && v < kEndOleDay;
+}
+
 // ---- dates -----------------------------------------------------------------------------
 
 struct Token {
@@ -477,7 +496,7 @@ bool ParseDate(std::string_view text, double& oleDate) {
     if (parser.Parse(parts, hasDate)) return PartsToOleDate(parts, oleDate);
     // A plain number is a day count, as a date serial.
     double serial = 0;
-    if (ParseDouble(text, serial) && serial >= -657434.0 && serial < 2958466.0) {
+    if (ParseDouble(text, serial) && InDateRange(serial)) {
         oleDate = serial;
         return true;
     }
@@ -521,7 +540,8 @@ bool ParseGuid(std::string_view text, std::string& out) {
 bool DoubleToInteger(double v, int64_t min, int64_t max, int64_t& out) {
     if (!std::isfinite(v)) return false;
     const double r = std::nearbyint(v);
-    if (r < static_cast<double>(min) || r > static_cast<double>(max)) return false;
+    // max + 1 as a double is exact for every bound (2^63 for BigInt, where max itself is not).
+    if (r < static_cast<double>(min) || r >= static_cast<double>(max) + 1.0) return false;
     out = static_cast<int64_t>(r);
     return true;
 }
@@ -638,10 +658,7 @@ bool ConvertTextToValue(FieldType type, std::string_view text, Value& out) {
         case FieldType::Single: {
             double v = 0;
             if (!PlainDecimal(text, v) && !ParseDouble(text, v)) return false;
-            if (type == FieldType::Single) {
-                if (std::fabs(v) > std::numeric_limits<float>::max()) return false;
-                v = static_cast<double>(static_cast<float>(v));
-            }
+            if (type == FieldType::Single) return ToSingle(v, out);
             out = Value::Double(v);
             return true;
         }
@@ -729,6 +746,7 @@ bool ConvertValueToType(FieldType type, const Value& value, Value& out) {
             return ConvertTextToValue(type, std::to_string(n), out);
         }
         case Kind::Double:
+        case Kind::Single:
         case Kind::DateTime: {
             const double v = value.Dbl();
             if (integerTarget) {
@@ -738,8 +756,9 @@ bool ConvertValueToType(FieldType type, const Value& value, Value& out) {
                 return true;
             }
             if (type == FieldType::Double) return out = Value::Double(v), true;
+            if (type == FieldType::Single) return ToSingle(v, out);
             if (type == FieldType::Date) {
-                if (!std::isfinite(v) || v < -657434.0 || v >= 2958466.0) return false;
+                if (!InDateRange(v)) return false;
                 return out = Value::DateTime(v), true;
             }
             if (type == FieldType::Boolean) return out = Value::Boolean(v != 0), true;

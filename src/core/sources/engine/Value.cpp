@@ -101,6 +101,13 @@ Value Value::Double(double value) {
     return v;
 }
 
+Value Value::Single(float value) {
+    Value v;
+    v.kind_ = Kind::Single;
+    v.double_ = static_cast<double>(value);
+    return v;
+}
+
 Value Value::Currency(int64_t tenThousandths) {
     Value v;
     v.kind_ = Kind::Currency;
@@ -153,6 +160,7 @@ bool Value::operator==(const Value& other) const {
         case Kind::Boolean:
             return int_ == other.int_;
         case Kind::Double:
+        case Kind::Single:
         case Kind::DateTime:
             return double_ == other.double_ || (std::isnan(double_) && std::isnan(other.double_));
         default:
@@ -168,6 +176,8 @@ std::string Value::ToText() const {
             return std::to_string(int_);
         case Kind::Double:
             return FormatDouble(double_, 15);
+        case Kind::Single:
+            return FormatDouble(double_, 7);
         case Kind::Currency: {
             const bool negative = int_ < 0;
             const uint64_t magnitude =

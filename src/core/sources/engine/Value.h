@@ -42,7 +42,8 @@ class Value {
         Boolean,
         Bytes,
         Guid,
-        Decimal
+        Decimal,
+        Single
     };
 
     Value() = default;
@@ -50,6 +51,9 @@ class Value {
     static Value Text(std::string text);
     static Value Integer(int64_t value);
     static Value Double(double value);
+    // A Single keeps its exact 32-bit value; it reads as a Double but shows 7 digits as Access
+    // does.
+    static Value Single(float value);
     // Currency as a count of ten-thousandths (exact, four decimal places).
     static Value Currency(int64_t tenThousandths);
     // Date/time as Access stores it: days since 1899-12-30, the fraction the time of day. Before
@@ -75,7 +79,7 @@ class Value {
     // Text, Bytes, Guid and Decimal values.
     const std::string& Str() const { return text_; }
     int64_t Int() const { return int_; }    // Integer, Currency; Boolean as 0/1
-    double Dbl() const { return double_; }  // Double, DateTime
+    double Dbl() const { return double_; }  // Double, Single, DateTime
     bool Bool() const { return int_ != 0; }
 
     // The value as text the way Access shows it: numbers without trailing zeros, dates as
