@@ -91,6 +91,7 @@ struct Times {
     int Errors = 0;
     long long Written = 0;
     double PeakMb = 0;
+    double CpuSeconds = 0;  // user + system time of the import's process, both threads
 };
 
 // One import into `output` in `mode`, in this process.
@@ -153,6 +154,10 @@ Times Measured(const std::function<Times()>& work) {
     ::wait4(child, &status, 0, &usage);
     if (!got) t.Errors = -1;
     t.PeakMb = static_cast<double>(usage.ru_maxrss) / 1024.0;
+    auto seconds = [](const timeval& tv) {
+        return static_cast<double>(tv.tv_sec) + static_cast<double>(tv.tv_usec) / 1e6;
+    };
+    t.CpuSeconds = seconds(usage.ru_utime) + seconds(usage.ru_stime);
     return t;
 }
 
@@ -240,7 +245,8 @@ int main(int argc, char** argv) {
         }
     }
 
-    std::map<std::string, std::vector<double>> totals, transfers, peaks;
+    // CPU time varies less than wall-clock time on a machine others use at the same moment.
+    std::map<std::string, std::vector<double>> totals, transfers, peaks, cpu;
     std::vector<double> theirs;
     for (int r = 0; r < rounds; ++r) {
         std::printf("round %d:", r + 1);
@@ -251,6 +257,7 @@ int main(int argc, char** argv) {
             totals[c.Name].push_back(t.Total);
             transfers[c.Name].push_back(t.Total - t.Staging);
             peaks[c.Name].push_back(t.PeakMb);
+            cpu[c.Name].push_back(t.CpuSeconds);
             std::printf(" %s %.2f s (%lld rows%s)", c.Name.c_str(), t.Total, t.Written,
                         t.Errors ? ", errors" : "");
         }
@@ -266,11 +273,13 @@ int main(int argc, char** argv) {
         std::printf(" sqlite3-import %.2f s\n", theirs.back());
     }
     std::printf("\nrows: %ld, rounds: %d (medians)\n", rows, rounds);
-    std::printf("%-10s %9s %9s %9s %8s\n", "output", "total s", "transfer", "rows/s", "peak MB");
+    std::printf("%-10s %9s %9s %9s %9s %8s\n", "output", "total s", "transfer", "cpu s", "rows/s",
+                "peak MB");
     for (const Case& c : cases) {
         const double total = Median(totals[c.Name]);
-        std::printf("%-10s %9.2f %9.2f %9.0f %8.1f\n", c.Name.c_str(), total,
-                    Median(transfers[c.Name]), static_cast<double>(rows) / total,
+        std::printf("%-10s %9.2f %9.2f %9.2f %9.0f %8.1f\n", c.Name.c_str(), total,
+                    Median(transfers[c.Name]), Median(cpu[c.Name]),
+                    static_cast<double>(rows) / total,
                     *std::max_element(peaks[c.Name].begin(), peaks[c.Name].end()));
     }
     std::printf("sqlite3 .import: %.2f s\n", Median(theirs));
