@@ -54,10 +54,10 @@ TEST(CellMarks, DamagedWorkbooksAreReadSafely) {
 TEST(CellMarks, LoopingSectorChainsEnd) {
     std::string book = test::ReadBytes(test::Fixture("excel/mixed_types.xls"));
     auto u32 = [&](std::size_t at) {
-        return static_cast<uint32_t>(
-            static_cast<uint8_t>(book[at]) | static_cast<uint8_t>(book[at + 1]) << 8 |
-            static_cast<uint8_t>(book[at + 2]) << 16 |
-            static_cast<uint32_t>(static_cast<uint8_t>(book[at + 3])) << 24);
+        uint32_t value = 0;
+        for (std::size_t k = 0; k < 4; ++k)
+            value |= uint32_t{static_cast<uint8_t>(book[at + k])} << (8 * k);
+        return value;
     };
     const std::size_t sector = std::size_t{1} << u32(0x1E) % 32;
     const uint32_t directory = u32(0x30);
