@@ -85,14 +85,7 @@ const std::vector<std::pair<const char*, const char*>> kAccessFields = {
     {"IntCol", "qty"},  {"CurrencyCol", "price"}, {"DoubleCol", "rate"},
     {"DateCol", "day"}, {"TextCol", "name"},      {"PlainText", "kana"}};
 
-struct Times {
-    double Staging = 0;
-    double Total = 0;
-    int Errors = 0;
-    long long Written = 0;
-    double PeakMb = 0;
-    double CpuSeconds = 0;  // user + system time of the import's process, both threads
-};
+using Times = bench::RunTimes;
 
 // One import into `output` in `mode`, in this process.
 Times Import(const fs::path& dir, const std::string& csv, const std::string& output, const Case& c,
@@ -113,23 +106,7 @@ Times Import(const fs::path& dir, const std::string& csv, const std::string& out
     for (std::size_t j = 0; j < c.Fields.size(); ++j)
         def.FieldPairs(1, static_cast<int32_t>(j + 1)) =
             FieldPair{c.Fields[j].second, c.Fields[j].first};
-    Engine engine(state.Errors.Pending);
-    bench::Silent prompt;
-    ImportRun run(state, engine, prompt);
-    Times times;
-    const auto start = std::chrono::steady_clock::now();
-    run.SetProgress([&](const TransferProgress& p) {
-        if (p.Rows == 0 && times.Staging == 0) times.Staging = Seconds(start);  // transfer begins
-        return true;
-    });
-    const RunOutcome outcome = run.Start();
-    times.Total = Seconds(start);
-    times.Errors = state.Errors.ErrorCount();
-    times.Written =
-        outcome.Counts.PairRecordCounts.size() > 1 ? outcome.Counts.PairRecordCounts[1] : 0;
-    for (int i = 1; i <= state.Errors.ErrorCount() && i <= 5; ++i)
-        std::printf("  error: %s\n", state.Errors.DescribedLine(i).c_str());
-    return times;
+    return bench::TimedRun(state);
 }
 
 // Runs `work` in a child process, so that its peak memory is its own.
@@ -202,8 +179,14 @@ int main(int argc, char** argv) {
             keep = true;  // leave the outputs for inspection
         } else if (a == "--general") {
             japanese = false;  // both text indexes in General order
-        } else {
+        } else if (!a.empty() && a.find_first_not_of("0123456789") == std::string::npos) {
             numbers.push_back(a);
+        } else {
+            std::fprintf(
+                stderr,
+                "usage: vantrel-bench [ROWS [ROUNDS]] [--only NAME,...] [--general] "
+                "[--append-gb GB] [--keep]\n       vantrel-bench --xlsx [ROWS [ROUNDS]]\n");
+            return 2;
         }
     }
     if (!numbers.empty()) rows = std::atol(numbers[0].c_str());

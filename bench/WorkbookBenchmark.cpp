@@ -35,14 +35,7 @@ const char* kWorkbookSchema =
     "CREATE TABLE t (id INTEGER, code VARCHAR(20), qty INTEGER, price CURRENCY, rate DOUBLE, day "
     "DATETIME, name VARCHAR(50), kana VARCHAR(50), note TEXT, flag BOOLEAN);";
 
-struct OurTimes {
-    double Staging = 0;
-    double Total = 0;
-    int Errors = 0;
-    int64_t Written = 0;
-};
-
-OurTimes RunOurs(const std::filesystem::path& dir, const std::string& input,
+RunTimes RunOurs(const std::filesystem::path& dir, const std::string& input,
                  const std::string& inTable, const char* schema) {
     const std::string out = (dir / "out.sqlite").string();
     std::filesystem::remove(out);
@@ -61,23 +54,7 @@ OurTimes RunOurs(const std::filesystem::path& dir, const std::string& input,
     def.Table(1).InTable = inTable;
     for (int j = 0; j < 10; ++j)
         def.FieldPairs(1, j + 1) = FieldPair{kColumns[j], kColumns[j]};
-    Engine engine(state.Errors.Pending);
-    Silent prompt;
-    ImportRun run(state, engine, prompt);
-    OurTimes times;
-    const auto start = std::chrono::steady_clock::now();
-    run.SetProgress([&](const TransferProgress& p) {
-        if (p.Rows == 0 && times.Staging == 0) times.Staging = Seconds(start);  // transfer begins
-        return true;
-    });
-    const RunOutcome outcome = run.Start();
-    times.Total = Seconds(start);
-    times.Errors = state.Errors.ErrorCount();
-    times.Written =
-        outcome.Counts.PairRecordCounts.size() > 1 ? outcome.Counts.PairRecordCounts[1] : 0;
-    for (const auto& line : state.Errors.Lines())
-        std::printf("error: %s\n", line.c_str());
-    return times;
+    return TimedRun(state);
 }
 
 double PeakMegabytes(int who) {
@@ -138,7 +115,7 @@ int BenchmarkWorkbook(long rows, int rounds) {
                 static_cast<double>(std::filesystem::file_size(book)) / 1e6, Seconds(written));
     const double reader = ReaderPeakMegabytes(book, "Data$");
     std::vector<double> totals, staging;
-    OurTimes last;
+    RunTimes last;
     for (int r = 0; r < rounds; ++r) {
         last = RunOurs(dir, book, "Data$", kWorkbookSchema);
         totals.push_back(last.Total);
