@@ -153,15 +153,7 @@ void FieldSettingsWindow::Step(int delta) {
 
 void FieldSettingsWindow::Redraw() {
     Render(panel_, list0_, list1_, grid_);
-    MappingGrid& g = panel_.Grid;
-    g.Width = ToTwips(this, grid_->width());
-    g.Height = ToTwips(this, grid_->height());
-    g.RowHeight = ToTwips(this, grid_->verticalHeader()->defaultSectionSize());
-    operations_.FitColumns();
-    if (g.ColumnWidth > 0) {
-        grid_->setColumnWidth(0, ToPixels(this, g.ColumnWidth));
-        grid_->setColumnWidth(1, ToPixels(this, g.ColumnWidth));
-    }
+    FitGridColumns(panel_, operations_, grid_);
     RefreshPairLine();
     EnabledSwitch();
 }

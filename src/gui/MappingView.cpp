@@ -7,6 +7,8 @@
 #include <QKeyEvent>
 #include <QMimeData>
 
+#include "Twips.h"
+
 namespace vantrel::gui {
 
 namespace {
@@ -95,6 +97,18 @@ void MappingGridWidget::keyPressEvent(QKeyEvent* event) {
     if (!index.isValid() || !(mark || menu)) return QTableWidget::keyPressEvent(event);
     emit pressedCell(index.row(), index.column(), menu,
                      viewport()->mapToGlobal(visualRect(index).center()));
+}
+
+void FitGridColumns(MappingPanel& panel, MappingOperations& operations, MappingGridWidget* grid) {
+    MappingGrid& g = panel.Grid;
+    g.Width = ToTwips(grid, grid->width());
+    g.Height = ToTwips(grid, grid->height());
+    g.RowHeight = ToTwips(grid, grid->verticalHeader()->defaultSectionSize());
+    operations.FitColumns();
+    if (g.ColumnWidth > 0) {
+        grid->setColumnWidth(0, ToPixels(grid, g.ColumnWidth));
+        grid->setColumnWidth(1, ToPixels(grid, g.ColumnWidth));
+    }
 }
 
 QColor CellColor(uint32_t bgr, const QPalette& palette) {

@@ -53,6 +53,9 @@ class MappingGridWidget : public QTableWidget {
 void Render(const MappingPanel& panel, NameListWidget* out, NameListWidget* in,
             MappingGridWidget* grid);
 
+// Gives the editor the grid's size in twips and applies the column width it works out.
+void FitGridColumns(MappingPanel& panel, MappingOperations& operations, MappingGridWidget* grid);
+
 // A cell colour in the 0x00BBGGRR encoding; system colours (top bit) take the palette's base.
 QColor CellColor(uint32_t bgr, const QPalette& palette);
 
