@@ -4,9 +4,11 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <optional>
 #include <random>
 
 #include "TestSupport.h"
+#include "access/Bytes.h"
 #include "access/JetFile.h"
 
 namespace vantrel::access {
@@ -57,6 +59,36 @@ TEST(JetFile, ReadsTheCatalogAndTableDefinitions) {
         EXPECT_NE(real.FirstPage, 0u);
     }
     EXPECT_FALSE(file.Open(test::Fixture("text/DATA.CSV"), error));
+}
+
+// A row whose count of variable columns claims more offsets than the row holds is damage: the fixed
+// values still read, no variable value is taken from outside the row.
+TEST(JetFile, AnImpossibleVariableCountReadsNoVariableValue) {
+    JetFile file;
+    ErrorState error;
+    ASSERT_TRUE(file.Open(test::Fixture("access/ace16_v2016.accdb"), error)) << error.Description;
+    std::string problem;
+    std::optional<JetTable> table;
+    for (const auto& e : ReadCatalog(file, problem))
+        if (e.Name == "BigTable") table = ReadTableDefinition(file, e.DefinitionPage, problem);
+    ASSERT_TRUE(table) << problem;
+    // Six columns, all present: count, ID, padding, then the variable count 0xFFFF before the mask.
+    std::string row = {'\x06', '\0', '\x2A', '\0',   '\0',   '\0',  '\0',
+                       '\0',   '\0', '\0',   '\xFF', '\xFF', '\x3F'};
+    for (const uint16_t claimed : {uint16_t{0xFFFF}, uint16_t{0x8000}, uint16_t{5}}) {
+        row[10] = static_cast<char>(claimed & 0xFF);
+        row[11] = static_cast<char>(claimed >> 8);
+        const auto values = SplitRow(*table, row);
+        ASSERT_EQ(values.size(), table->Columns.size());
+        ASSERT_TRUE(values[0]) << claimed;
+        EXPECT_EQ(static_cast<uint8_t>((*values[0])[0]), 0x2Au) << claimed;
+        for (std::size_t c = 1; c < values.size(); ++c)
+            if (!table->Columns[c].IsFixed()) {
+                EXPECT_FALSE(values[c]) << claimed << ": column " << c;
+            }
+    }
+    EXPECT_EQ(U16(row, std::size_t{0} - 1), 0u) << "an offset that wrapped reads as nothing";
+    EXPECT_EQ(U32(row, row.size() - 3), 0u);
 }
 
 TEST(Verifier, FixturesAreConsistentAndDamageIsFound) {

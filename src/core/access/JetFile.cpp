@@ -354,7 +354,9 @@ std::vector<std::optional<std::string_view>> SplitRow(const JetTable& table, std
     const std::size_t maskBytes = (stored + 7u) / 8u;
     if (maskBytes + 4 > row.size()) return values;
     const std::size_t maskAt = row.size() - maskBytes;
-    const uint16_t varCount = U16(row, maskAt - 2);
+    // A count whose offsets would not fit before the mask is damage: no variable value is read.
+    const uint16_t claimed = U16(row, maskAt - 2);
+    const uint16_t varCount = 2u * std::size_t{claimed} + 4u <= maskAt ? claimed : uint16_t{0};
     auto notNull = [&](uint16_t number) {
         return number < stored &&
                (static_cast<uint8_t>(row[maskAt + number / 8]) >> (number % 8) & 1) != 0;
