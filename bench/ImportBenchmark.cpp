@@ -176,7 +176,7 @@ int main(int argc, char** argv) {
         } else if (a == "--only" && i + 1 < argc) {
             only = std::string(",") + argv[++i] + ",";
         } else if (a == "--keep") {
-            keep = true;  // leave the outputs for inspection
+            keep = true;  // leave the outputs to look at afterwards
         } else if (a == "--general") {
             japanese = false;  // both text indexes in General order
         } else if (!a.empty() && a.find_first_not_of("0123456789") == std::string::npos) {

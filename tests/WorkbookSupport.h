@@ -33,7 +33,7 @@ inline std::string ZipBytes(const ZipEntries& entries) {
 }
 
 // What a generated workbook holds. Sheet contents are the inside of <sheetData>.
-struct XlsxSpec {
+struct XlsxContent {
     struct Sheet {
         std::string Name;
         std::string Data;
@@ -46,30 +46,30 @@ struct XlsxSpec {
     bool Date1904 = false;
 };
 
-inline ZipEntries XlsxEntries(const XlsxSpec& spec) {
+inline ZipEntries XlsxEntries(const XlsxContent& content) {
     const std::string main = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
     const std::string rel = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
     std::string sheets, rels;
     ZipEntries entries;
-    for (std::size_t i = 0; i < spec.Sheets.size(); ++i) {
+    for (std::size_t i = 0; i < content.Sheets.size(); ++i) {
         const std::string n = std::to_string(i + 1);
-        sheets += "<sheet name=\"" + spec.Sheets[i].Name + "\" sheetId=\"" + n + "\" state=\"" +
-                  spec.Sheets[i].State + "\" r:id=\"rIdS" + n + "\"/>";
+        sheets += "<sheet name=\"" + content.Sheets[i].Name + "\" sheetId=\"" + n + "\" state=\"" +
+                  content.Sheets[i].State + "\" r:id=\"rIdS" + n + "\"/>";
         rels += "<Relationship Id=\"rIdS" + n + "\" Type=\"" + rel +
                 "/worksheet\" Target=\"worksheets/sheet" + n + ".xml\"/>";
         entries.push_back({"xl/worksheets/sheet" + n + ".xml",
                            "<?xml version=\"1.0\" encoding=\"UTF-8\"?><worksheet xmlns=\"" + main +
-                               "\"><sheetData>" + spec.Sheets[i].Data +
+                               "\"><sheetData>" + content.Sheets[i].Data +
                                "</sheetData></worksheet>"});
     }
     rels += "<Relationship Id=\"rIdStyles\" Type=\"" + rel +
             "/styles\" Target=\"styles.xml\"/><Relationship Id=\"rIdStrings\" Type=\"" + rel +
             "/sharedStrings\" Target=\"sharedStrings.xml\"/>";
     std::string strings;
-    for (const auto& s : spec.SharedStrings)
+    for (const auto& s : content.SharedStrings)
         strings += "<si>" + s + "</si>";
     std::string xfs;
-    for (const uint32_t id : spec.CellFormats)
+    for (const uint32_t id : content.CellFormats)
         xfs += "<xf numFmtId=\"" + std::to_string(id) + "\" fontId=\"0\"/>";
     entries.push_back({"[Content_Types].xml",
                        "<?xml version=\"1.0\"?><Types xmlns=\"http://schemas.openxmlformats.org/"
@@ -81,22 +81,23 @@ inline ZipEntries XlsxEntries(const XlsxSpec& spec) {
              rel + "/officeDocument\" Target=\"xl/workbook.xml\"/></Relationships>"});
     entries.push_back({"xl/workbook.xml", "<?xml version=\"1.0\"?><workbook xmlns=\"" + main +
                                               "\" xmlns:r=\"" + rel + "\"><workbookPr date1904=\"" +
-                                              (spec.Date1904 ? "1" : "0") + "\"/><sheets>" +
+                                              (content.Date1904 ? "1" : "0") + "\"/><sheets>" +
                                               sheets + "</sheets></workbook>"});
     entries.push_back({"xl/_rels/workbook.xml.rels",
                        "<?xml version=\"1.0\"?><Relationships xmlns=\"http://schemas."
                        "openxmlformats.org/package/2006/relationships\">" +
                            rels + "</Relationships>"});
     entries.push_back({"xl/styles.xml", "<?xml version=\"1.0\"?><styleSheet xmlns=\"" + main +
-                                            "\"><numFmts>" + spec.NumFmts + "</numFmts><cellXfs>" +
-                                            xfs + "</cellXfs></styleSheet>"});
+                                            "\"><numFmts>" + content.NumFmts +
+                                            "</numFmts><cellXfs>" + xfs +
+                                            "</cellXfs></styleSheet>"});
     entries.push_back({"xl/sharedStrings.xml",
                        "<?xml version=\"1.0\"?><sst xmlns=\"" + main + "\">" + strings + "</sst>"});
     return entries;
 }
 
-inline std::string XlsxBytes(const XlsxSpec& spec) {
-    return ZipBytes(XlsxEntries(spec));
+inline std::string XlsxBytes(const XlsxContent& content) {
+    return ZipBytes(XlsxEntries(content));
 }
 
 // The entries with one of them replaced (or added) or, with no content, left out.

@@ -147,10 +147,10 @@ ErrorState XlsxError(const std::string& path) {
 
 TEST(EngineErrors, BrokenXlsxWorkbooksGiveAMessageNamingTheFileAndTheReason) {
     TempDir dir;
-    test::XlsxSpec spec;
-    spec.SharedStrings = {"<t>a</t>"};
-    spec.Sheets.push_back({"S", "<row r=\"1\"><c t=\"s\"><v>0</v></c></row>"});
-    const test::ZipEntries good = test::XlsxEntries(spec);
+    test::XlsxContent content;
+    content.SharedStrings = {"<t>a</t>"};
+    content.Sheets.push_back({"S", "<row r=\"1\"><c t=\"s\"><v>0</v></c></row>"});
+    const test::ZipEntries good = test::XlsxEntries(content);
     const auto write = [&](const char* name, const std::string& bytes) {
         test::WriteBytes(dir.File(name), bytes);
         return dir.File(name);

@@ -8,7 +8,7 @@
 namespace vantrel::xlsx {
 namespace {
 
-using test::XlsxSpec;
+using test::XlsxContent;
 using Rows = std::vector<std::vector<std::string>>;
 
 // Every row of a sheet, Null as "<null>"; the extent in `shape`.
@@ -30,9 +30,9 @@ Rows ReadAll(Workbook& book, std::size_t sheet, SheetExtent* shape = nullptr) {
     return rows;
 }
 
-std::unique_ptr<Workbook> Opened(const XlsxSpec& spec) {
+std::unique_ptr<Workbook> Opened(const XlsxContent& content) {
     auto book = std::make_unique<Workbook>();
-    EXPECT_TRUE(book->OpenBytes(test::XlsxBytes(spec))) << book->Error().Detail;
+    EXPECT_TRUE(book->OpenBytes(test::XlsxBytes(content))) << book->Error().Detail;
     return book;
 }
 
@@ -88,47 +88,47 @@ TEST(XlsxWorkbook, FixtureSheetsStreamTheirCellsFromFileOrMemory) {
 }
 
 TEST(XlsxWorkbook, EveryKindOfCellShowsAsExcelShowsIt) {
-    XlsxSpec spec;
-    spec.SharedStrings = {
+    XlsxContent content;
+    content.SharedStrings = {
         "<t>plain</t>",
         "<r><rPr><b/></rPr><t>rich </t></r><r><t xml:space=\"preserve\">runs </t></r>",
         "<t>山田</t><rPh sb=\"0\" eb=\"2\"><t>ヤマダ</t></rPh><phoneticPr fontId=\"1\"/>",
         "<t>line_x000D_end</t>",
         "<t></t>",
     };
-    spec.NumFmts =
+    content.NumFmts =
         "<numFmt numFmtId=\"164\" formatCode=\"yyyy&quot;年&quot;m&quot;月&quot;d&quot;日&quot;\"/>"
         "<numFmt numFmtId=\"165\" formatCode=\"0.00&quot;h&quot;\"/>";
-    spec.CellFormats = {0, 14, 22, 20, 164, 165, 31};
-    spec.Sheets.push_back({"Cells",
-                           "<row r=\"1\">"
-                           "<c r=\"A1\" t=\"s\"><v>0</v></c><c r=\"B1\" t=\"s\"><v>1</v></c>"
-                           "<c r=\"C1\" t=\"s\"><v>2</v></c><c r=\"D1\" t=\"s\"><v>3</v></c>"
-                           "<c r=\"E1\" t=\"s\"><v>4</v></c></row>"
-                           "<row r=\"2\">"
-                           "<c r=\"A2\" t=\"inlineStr\"><is><t>inline</t></is></c>"
-                           "<c r=\"B2\" t=\"inlineStr\"><is><r><t>in</t></r><r><t>runs</t></r>"
-                           "<rPh><t>ルビ</t></rPh></is></c>"
-                           "<c r=\"C2\" t=\"str\"><f>A1&amp;\"!\"</f><v>plain!</v></c>"
-                           "<c r=\"D2\"><f>1/3</f><v>0.33333333333333331</v></c>"
-                           "<c r=\"E2\"><f>NOW()</f></c></row>"
-                           "<row r=\"3\">"
-                           "<c r=\"A3\" t=\"b\"><v>1</v></c><c r=\"B3\" t=\"b\"><v>0</v></c>"
-                           "<c r=\"C3\" t=\"e\"><v>#DIV/0!</v></c>"
-                           "<c r=\"D3\" t=\"e\"><f>NA()</f><v>#N/A</v></c>"
-                           "<c r=\"E3\" t=\"d\" s=\"1\"><v>2024-03-15T00:00:00</v></c></row>"
-                           "<row r=\"4\">"
-                           "<c r=\"A4\" s=\"1\"><v>45366</v></c>"
-                           "<c r=\"B4\" s=\"2\"><v>45366.5</v></c>"
-                           "<c r=\"C4\" s=\"3\"><v>0.25</v></c>"
-                           "<c r=\"D4\" s=\"4\"><v>45366</v></c>"
-                           "<c r=\"E4\" s=\"5\"><v>45366</v></c></row>"
-                           "<row r=\"5\">"
-                           "<c r=\"A5\" s=\"6\"><v>45366</v></c>"
-                           "<c r=\"B5\"><v>0.10000000000000001</v></c>"
-                           "<c r=\"C5\"><v>1E+20</v></c><c r=\"D5\" s=\"99\"><v>12</v></c>"
-                           "<c r=\"E5\"><v>not a number</v></c></row>"});
-    const auto book = Opened(spec);
+    content.CellFormats = {0, 14, 22, 20, 164, 165, 31};
+    content.Sheets.push_back({"Cells",
+                              "<row r=\"1\">"
+                              "<c r=\"A1\" t=\"s\"><v>0</v></c><c r=\"B1\" t=\"s\"><v>1</v></c>"
+                              "<c r=\"C1\" t=\"s\"><v>2</v></c><c r=\"D1\" t=\"s\"><v>3</v></c>"
+                              "<c r=\"E1\" t=\"s\"><v>4</v></c></row>"
+                              "<row r=\"2\">"
+                              "<c r=\"A2\" t=\"inlineStr\"><is><t>inline</t></is></c>"
+                              "<c r=\"B2\" t=\"inlineStr\"><is><r><t>in</t></r><r><t>runs</t></r>"
+                              "<rPh><t>ルビ</t></rPh></is></c>"
+                              "<c r=\"C2\" t=\"str\"><f>A1&amp;\"!\"</f><v>plain!</v></c>"
+                              "<c r=\"D2\"><f>1/3</f><v>0.33333333333333331</v></c>"
+                              "<c r=\"E2\"><f>NOW()</f></c></row>"
+                              "<row r=\"3\">"
+                              "<c r=\"A3\" t=\"b\"><v>1</v></c><c r=\"B3\" t=\"b\"><v>0</v></c>"
+                              "<c r=\"C3\" t=\"e\"><v>#DIV/0!</v></c>"
+                              "<c r=\"D3\" t=\"e\"><f>NA()</f><v>#N/A</v></c>"
+                              "<c r=\"E3\" t=\"d\" s=\"1\"><v>2024-03-15T00:00:00</v></c></row>"
+                              "<row r=\"4\">"
+                              "<c r=\"A4\" s=\"1\"><v>45366</v></c>"
+                              "<c r=\"B4\" s=\"2\"><v>45366.5</v></c>"
+                              "<c r=\"C4\" s=\"3\"><v>0.25</v></c>"
+                              "<c r=\"D4\" s=\"4\"><v>45366</v></c>"
+                              "<c r=\"E4\" s=\"5\"><v>45366</v></c></row>"
+                              "<row r=\"5\">"
+                              "<c r=\"A5\" s=\"6\"><v>45366</v></c>"
+                              "<c r=\"B5\"><v>0.10000000000000001</v></c>"
+                              "<c r=\"C5\"><v>1E+20</v></c><c r=\"D5\" s=\"99\"><v>12</v></c>"
+                              "<c r=\"E5\"><v>not a number</v></c></row>"});
+    const auto book = Opened(content);
     const Rows rows = ReadAll(*book, 0);
     ASSERT_EQ(rows.size(), 5u);
     EXPECT_EQ(rows[0], (std::vector<std::string>{"plain", "rich runs ", "山田", "line\rend", ""}))
@@ -145,20 +145,20 @@ TEST(XlsxWorkbook, EveryKindOfCellShowsAsExcelShowsIt) {
               (std::vector<std::string>{"2024/03/15", "0.1", "1E+20", "12", "not a number"}))
         << "a Japanese built-in date, general numbers, an unknown style, text kept as written";
 
-    spec.Date1904 = true;
-    const auto book1904 = Opened(spec);
+    content.Date1904 = true;
+    const auto book1904 = Opened(content);
     EXPECT_EQ(ReadAll(*book1904, 0)[3][0], "2028/03/16") << "the same serial in the 1904 system";
 }
 
 TEST(XlsxWorkbook, CellsArePlacedByTheirReferences) {
-    XlsxSpec spec;
-    spec.Sheets.push_back({"Sparse",
-                           "<row r=\"2\"><c r=\"C2\"><v>1</v></c><c><v>2</v></c></row>"
-                           "<row><c r=\"B3\"><v>3</v></c></row>"
-                           "<row r=\"5\" ht=\"20\"/>"
-                           "<row r=\"6\"><c r=\"E6\" s=\"0\"/></row>"
-                           "<row r=\"9\" ht=\"20\"/>"});
-    const auto book = Opened(spec);
+    XlsxContent content;
+    content.Sheets.push_back({"Sparse",
+                              "<row r=\"2\"><c r=\"C2\"><v>1</v></c><c><v>2</v></c></row>"
+                              "<row><c r=\"B3\"><v>3</v></c></row>"
+                              "<row r=\"5\" ht=\"20\"/>"
+                              "<row r=\"6\"><c r=\"E6\" s=\"0\"/></row>"
+                              "<row r=\"9\" ht=\"20\"/>"});
+    const auto book = Opened(content);
     SheetExtent shape;
     const Rows rows = ReadAll(*book, 0, &shape);
     EXPECT_EQ(shape.Rows, 6u) << "rows after the last cell do not count";
@@ -173,9 +173,9 @@ TEST(XlsxWorkbook, CellsArePlacedByTheirReferences) {
 }
 
 TEST(XlsxWorkbook, SheetsAreListedInWorkbookOrderHiddenOnesToo) {
-    XlsxSpec spec;
-    spec.Sheets = {{"B", "", "visible"}, {"隠し", "", "hidden"}, {"A", "", "veryHidden"}};
-    test::ZipEntries entries = test::XlsxEntries(spec);
+    XlsxContent content;
+    content.Sheets = {{"B", "", "visible"}, {"隠し", "", "hidden"}, {"A", "", "veryHidden"}};
+    test::ZipEntries entries = test::XlsxEntries(content);
     // A chart sheet has no cells and no table; a target may be absolute.
     const std::string rels =
         "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
@@ -199,14 +199,14 @@ TEST(XlsxWorkbook, SheetsAreListedInWorkbookOrderHiddenOnesToo) {
 }
 
 TEST(XlsxWorkbook, BrokenPackagesAreRefusedWithTheirReason) {
-    XlsxSpec spec;
-    spec.Sheets.push_back({"S", "<row r=\"1\"><c r=\"A1\"><v>1</v></c></row>"});
-    const test::ZipEntries good = test::XlsxEntries(spec);
+    XlsxContent content;
+    content.Sheets.push_back({"S", "<row r=\"1\"><c r=\"A1\"><v>1</v></c></row>"});
+    const test::ZipEntries good = test::XlsxEntries(content);
 
     EXPECT_EQ(OpenFault("not a zip at all"), Fault::NotZip);
     EXPECT_EQ(OpenFault(test::EncryptedPackageBytes()), Fault::NotZip);
     EXPECT_EQ(OpenFault(test::ZipBytes({{"readme.txt", "hello"}})), Fault::NoWorkbook);
-    const std::string cut = test::XlsxBytes(spec);
+    const std::string cut = test::XlsxBytes(content);
     EXPECT_EQ(OpenFault(cut.substr(0, cut.size() / 2)), Fault::NotZip) << "no central directory";
 
     const std::string brokenWorkbook = "<workbook><sheets><sheet name=\"S\"</sheets>";
@@ -242,10 +242,10 @@ TEST(XlsxWorkbook, BrokenPackagesAreRefusedWithTheirReason) {
 
 TEST(XlsxWorkbook, SheetsWithImpossibleContentAreRefused) {
     const auto failure = [](const std::string& data, Limits limits = {}) {
-        XlsxSpec spec;
-        spec.SharedStrings = {"<t>only</t>"};
-        spec.Sheets.push_back({"S", data});
-        return SheetFailure(test::XlsxBytes(spec), limits);
+        XlsxContent content;
+        content.SharedStrings = {"<t>only</t>"};
+        content.Sheets.push_back({"S", data});
+        return SheetFailure(test::XlsxBytes(content), limits);
     };
     const std::string one = "<row r=\"1\"><c r=\"A1\"><v>1</v></c></row>";
     EXPECT_EQ(failure(one + "<row r=\"2\"><c r=\"A2\"><v>1</c></row>").Kind, Fault::Malformed);
@@ -269,13 +269,13 @@ TEST(XlsxWorkbook, SheetsWithImpossibleContentAreRefused) {
 }
 
 TEST(XlsxWorkbook, EntriesInflatingPastTheirBoundAreRefused) {
-    XlsxSpec spec;
+    XlsxContent content;
     std::string rows;
     for (int r = 1; r <= 2000; ++r)
         rows +=
             "<row r=\"" + std::to_string(r) + "\"><c><v>" + std::to_string(r) + "</v></c></row>";
-    spec.Sheets.push_back({"S", rows});
-    const std::string bytes = test::XlsxBytes(spec);
+    content.Sheets.push_back({"S", rows});
+    const std::string bytes = test::XlsxBytes(content);
     Limits limits;
     limits.SheetBytes = 10000;
     const Failure bomb = SheetFailure(bytes, limits);
@@ -309,12 +309,12 @@ TEST(XlsxWorkbook, EntriesInflatingPastTheirBoundAreRefused) {
 }
 
 TEST(XlsxWorkbook, PasswordEntriesAndStoppedReadsEndCleanly) {
-    XlsxSpec spec;
+    XlsxContent content;
     std::string rows;
     for (int r = 1; r <= 50; ++r)
         rows += "<row><c><v>" + std::to_string(r) + "</v></c></row>";
-    spec.Sheets.push_back({"S", rows});
-    const auto book = Opened(spec);
+    content.Sheets.push_back({"S", rows});
+    const auto book = Opened(content);
     int delivered = 0;
     EXPECT_FALSE(book->ReadSheet(
         0, [](const SheetExtent&) {}, [&](const std::vector<Cell>&) { return ++delivered < 10; }));
@@ -324,7 +324,7 @@ TEST(XlsxWorkbook, PasswordEntriesAndStoppedReadsEndCleanly) {
     // A zip whose entries need a password.
     test::TempDir dir;
     const std::string path = dir.File("locked.xlsx");
-    test::WriteBytes(path, test::XlsxBytes(spec));
+    test::WriteBytes(path, test::XlsxBytes(content));
     int error = 0;
     zip_t* archive = zip_open(path.c_str(), 0, &error);
     ASSERT_TRUE(archive);

@@ -24,9 +24,10 @@ inline constexpr std::string_view kReplacementCharacter = "\xEF\xBF\xBD";  // U+
 // Appends the UTF-8 form of one code point.
 void AppendUtf8(std::string& out, uint32_t codePoint);
 
-// Converts UTF-8 text to CP932. Returns false, leaving `out` unspecified, when some character
-// has no exact CP932 form: an emoji, a character outside JIS X 0208 and the Windows extensions,
-// or one the converter would only approximate (〜 U+301C becomes ～ U+FF5E when read back).
+// Converts UTF-8 text to CP932. Returns false, leaving `out` in no particular state, when some
+// character has no exact CP932 form: an emoji, a character outside JIS X 0208 and the Windows
+// extensions, or one the converter would only approximate (〜 U+301C becomes ～ U+FF5E when read
+// back).
 bool Utf8ToCp932(std::string_view utf8, std::string& out);
 
 // True when the whole text is well-formed UTF-8 (no overlong forms, surrogates or values past

@@ -36,7 +36,8 @@ void RestoreSnapshot(UndoSnapshot&& snapshot, SessionState& state, MappingPanel&
 
 // The private file form: a magic, a version, then counts and length-prefixed texts.
 std::string EncodeSnapshot(const UndoSnapshot& snapshot);
-// False, with `snapshot` unspecified, when the bytes are not a whole, well-formed snapshot.
+// False, with `snapshot` in no particular state, when the bytes are not a whole, well-formed
+// snapshot.
 bool DecodeSnapshot(std::string_view bytes, UndoSnapshot& snapshot);
 
 }  // namespace vantrel
