@@ -220,31 +220,29 @@ int IndexPageView::Compare(std::size_t i, std::string_view leafEntry, bool keysO
     return mine < theirs ? -1 : mine > theirs ? 1 : 0;
 }
 
-std::size_t IndexPageView::LowerBound(std::string_view leafEntry, bool& equal) const {
-    std::size_t low = 0, high = count_;
-    // Entries added in order go last: look there first.
-    if (count_ > 0 && Compare(count_ - 1, leafEntry, false) < 0) low = count_;
+std::size_t IndexPageView::FirstNotBelow(std::string_view probe, bool keysOnly,
+                                         std::size_t low) const {
+    std::size_t high = count_;
     while (low < high) {
         const std::size_t mid = (low + high) / 2;
-        if (Compare(mid, leafEntry, false) < 0)
+        if (Compare(mid, probe, keysOnly) < 0)
             low = mid + 1;
         else
             high = mid;
     }
+    return low;
+}
+
+std::size_t IndexPageView::LowerBound(std::string_view leafEntry, bool& equal) const {
+    // Entries added in order go last: look there first.
+    const bool afterLast = count_ > 0 && Compare(count_ - 1, leafEntry, false) < 0;
+    const std::size_t low = FirstNotBelow(leafEntry, false, afterLast ? count_ : 0);
     equal = low < count_ && Compare(low, leafEntry, false) == 0;
     return low;
 }
 
 std::size_t IndexPageView::KeyLowerBound(std::string_view key) const {
-    std::size_t low = 0, high = count_;
-    while (low < high) {
-        const std::size_t mid = (low + high) / 2;
-        if (Compare(mid, key, true) < 0)
-            low = mid + 1;
-        else
-            high = mid;
-    }
-    return low;
+    return FirstNotBelow(key, true, 0);
 }
 
 bool SpliceIndexEntries(char* page, const IndexPageView& view, std::size_t from, std::size_t to,

@@ -72,6 +72,8 @@ class IndexPageView {
     void Pieces(std::size_t i, std::string_view& head, std::string_view& tail) const;
     // Entry i against a leaf entry (or, `keysOnly`, a key) in Access's order.
     int Compare(std::size_t i, std::string_view leafEntry, bool keysOnly) const;
+    // The first entry from `low` on that is not below `probe` (a binary search).
+    std::size_t FirstNotBelow(std::string_view probe, bool keysOnly, std::size_t low) const;
 
     std::string_view page_;
     uint8_t type_ = 0;
